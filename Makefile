@@ -1,0 +1,56 @@
+# The front door: make deps, make test, make run, make screenshots, make fuzz.
+JOBS ?= $(shell nproc)
+PRESETS := native sanitize windows
+
+# Debian packages the build and the tests need; `make deps` installs the missing ones.
+DEB_PACKAGES := cmake g++ make googletest libgtest-dev nlohmann-json3-dev \
+	mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
+	wine wine64 xvfb xauth imagemagick clang libclang-rt-14-dev \
+	gdal-bin libopenjp2-tools
+
+.PHONY: all deps build test run screenshots fuzz bench format clean $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+
+all: build
+
+deps:
+	@missing=$$(for p in $(DEB_PACKAGES); do \
+		dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	done); \
+	if [ -n "$$missing" ]; then \
+		echo "Installing:" $$missing; \
+		SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
+		$$SUDO apt-get update -qq && \
+		DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
+	else echo "All build and test dependencies are installed."; fi
+
+build-%:
+	cmake --preset $*
+	cmake --build --preset $* -j $(JOBS)
+
+test-%: build-%
+	ctest --preset $* -j $(JOBS)
+
+build: $(addprefix build-,$(PRESETS))
+
+test: deps
+	$(MAKE) test-native
+	$(MAKE) test-sanitize
+	$(MAKE) test-windows
+
+run: deps build-windows
+	@tools/run.sh
+
+screenshots: deps build-windows
+	@tools/screenshots.sh
+
+fuzz: deps
+	@tools/fuzz.sh
+
+bench: build-native
+	build/native/bench/capture_bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

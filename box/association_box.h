@@ -1,0 +1,19 @@
+#pragma once
+
+#include "box/box.h"
+
+namespace bq {
+
+// 'asoc': a container whose children follow it in the file as boxes of their own. Its size
+// is recomputed from the rows nested in it before it is written.
+class AssociationBox final : public Box {
+public:
+    explicit AssociationBox(std::uint32_t payloadSize = 0) : Box(payloadSize, kTypeAsoc) {}
+
+    bool isLocked() const override { return false; }
+    bool canImport() const override { return false; }
+    bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) override;
+    bool writeBox(ByteStream& stream, bool withHeader) const override;
+};
+
+}  // namespace bq

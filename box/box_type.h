@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+
+namespace bq {
+
+// A box type as a 32-bit value: four ASCII characters, the first in the most significant byte.
+constexpr std::uint32_t fourCC(const char (&code)[5]) {
+    return (std::uint32_t{static_cast<unsigned char>(code[0])} << 24) |
+           (std::uint32_t{static_cast<unsigned char>(code[1])} << 16) |
+           (std::uint32_t{static_cast<unsigned char>(code[2])} << 8) |
+           std::uint32_t{static_cast<unsigned char>(code[3])};
+}
+
+constexpr std::uint32_t kTypeAsoc = fourCC("asoc");
+constexpr std::uint32_t kTypeFtyp = fourCC("ftyp");
+constexpr std::uint32_t kTypeJp2c = fourCC("jp2c");
+constexpr std::uint32_t kTypeJp2h = fourCC("jp2h");
+constexpr std::uint32_t kTypeLbl = fourCC("lbl ");
+constexpr std::uint32_t kTypeRreq = fourCC("rreq");
+constexpr std::uint32_t kTypeUuid = fourCC("uuid");
+constexpr std::uint32_t kTypeXml = fourCC("xml ");
+constexpr std::uint32_t kTypeSignature = fourCC("jP  ");
+constexpr std::uint32_t kBrandJp2 = fourCC("jp2 ");
+constexpr std::uint32_t kBrandJpx = fourCC("jpx ");
+
+constexpr std::uint32_t kBoxHeaderSize = 8;
+
+}  // namespace bq

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+
+namespace bq {
+
+// Big-endian byte stream over a file or a memory buffer. Operations never report errors
+// through their results (except seek); callers ask good() and atEnd() afterwards.
+class ByteStream {
+public:
+    ByteStream() = default;
+    ByteStream(const ByteStream&) = delete;
+    ByteStream& operator=(const ByteStream&) = delete;
+    virtual ~ByteStream() = default;
+
+    virtual int kind() const = 0;
+    virtual bool good() const = 0;
+    virtual bool isOpen() const = 0;
+    virtual bool atEnd() const = 0;
+    virtual void readU8(std::uint8_t& out) = 0;
+    virtual void readU16(std::uint16_t& out) = 0;
+    virtual void readU32(std::uint32_t& out) = 0;
+    virtual void writeU8(std::uint8_t value) = 0;
+    virtual void writeU16(std::uint16_t value) = 0;
+    virtual void writeU32(std::uint32_t value) = 0;
+    virtual void readBytes(std::uint8_t* destination, std::uint32_t count) = 0;
+    virtual void writeBytes(const std::uint8_t* source, std::uint32_t count) = 0;
+    virtual std::uint32_t tell() const = 0;
+    virtual bool seek(std::uint32_t position) = 0;
+    virtual void close() = 0;
+};
+
+constexpr int kFileStreamKind = 2;
+constexpr int kMemoryStreamKind = 4;
+
+// Reverses the bytes of a value: the conversion from big-endian that both streams run on
+// their destination, even after a failed read.
+constexpr std::uint16_t byteSwap16(std::uint16_t v) {
+    return static_cast<std::uint16_t>((v >> 8) | (v << 8));
+}
+constexpr std::uint32_t byteSwap32(std::uint32_t v) {
+    return (v >> 24) | ((v >> 8) & 0x0000FF00u) | ((v << 8) & 0x00FF0000u) | (v << 24);
+}
+
+}  // namespace bq

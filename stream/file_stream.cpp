@@ -1,0 +1,132 @@
+#include "stream/file_stream.h"
+
+namespace bq {
+
+FileStream::~FileStream() { close(); }
+
+bool FileStream::open(const std::string& path, const char* mode) {
+    close();
+    handle_ = std::fopen(path.c_str(), mode);
+    position_ = 0;
+    return handle_ != nullptr;
+}
+
+std::int64_t FileStream::sizeWide() {
+    if (handle_ == nullptr) {
+        return -1;
+    }
+#if defined(_WIN32)
+    if (_fseeki64(handle_, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    const std::int64_t length = _ftelli64(handle_);
+    _fseeki64(handle_, 0, SEEK_SET);
+#else
+    if (fseeko(handle_, 0, SEEK_END) != 0) {
+        return -1;
+    }
+    const std::int64_t length = ftello(handle_);
+    fseeko(handle_, 0, SEEK_SET);
+#endif
+    return length;
+}
+
+std::uint32_t FileStream::size() {
+    const std::int64_t length = sizeWide();
+    if (length < 0) {
+        return 0;
+    }
+    return length > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<std::uint32_t>(length);
+}
+
+bool FileStream::hasError() const { return handle_ != nullptr && std::ferror(handle_) != 0; }
+
+bool FileStream::flush() { return handle_ != nullptr && std::fflush(handle_) == 0; }
+
+bool FileStream::good() const {
+    return handle_ != nullptr && std::feof(handle_) == 0 && std::ferror(handle_) == 0;
+}
+
+bool FileStream::atEnd() const { return handle_ != nullptr && std::feof(handle_) != 0; }
+
+void FileStream::readU8(std::uint8_t& out) {
+    out = static_cast<std::uint8_t>(std::fgetc(handle_));
+    ++position_;
+}
+
+// A short read leaves the bytes that arrived over the destination's old bytes, and the
+// conversion still runs over all of them: callers rely on that exact value.
+void FileStream::readU16(std::uint16_t& out) {
+    // Start from the old value's bytes in little-endian order, so that a failed read hands
+    // it back reversed on every host.
+    std::uint8_t raw[2] = {static_cast<std::uint8_t>(out), static_cast<std::uint8_t>(out >> 8)};
+    static_cast<void>(std::fread(raw, 1, 2, handle_));
+    out = static_cast<std::uint16_t>((raw[0] << 8) | raw[1]);
+    position_ += 2;
+}
+
+void FileStream::readU32(std::uint32_t& out) {
+    std::uint8_t raw[4] = {static_cast<std::uint8_t>(out), static_cast<std::uint8_t>(out >> 8),
+                           static_cast<std::uint8_t>(out >> 16),
+                           static_cast<std::uint8_t>(out >> 24)};
+    static_cast<void>(std::fread(raw, 1, 4, handle_));
+    out = (std::uint32_t{raw[0]} << 24) | (std::uint32_t{raw[1]} << 16) |
+          (std::uint32_t{raw[2]} << 8) | std::uint32_t{raw[3]};
+    position_ += 4;
+}
+
+void FileStream::writeU8(std::uint8_t value) {
+    std::fputc(value, handle_);
+    ++position_;
+}
+
+void FileStream::writeU16(std::uint16_t value) {
+    const std::uint8_t raw[2] = {static_cast<std::uint8_t>(value >> 8),
+                                 static_cast<std::uint8_t>(value)};
+    std::fwrite(raw, 1, 2, handle_);
+    position_ += 2;
+}
+
+void FileStream::writeU32(std::uint32_t value) {
+    const std::uint8_t raw[4] = {
+        static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
+        static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+    std::fwrite(raw, 1, 4, handle_);
+    position_ += 4;
+}
+
+void FileStream::readBytes(std::uint8_t* destination, std::uint32_t count) {
+    if (count != 0) {
+        std::fread(destination, 1, count, handle_);
+    }
+    position_ += count;
+}
+
+void FileStream::writeBytes(const std::uint8_t* source, std::uint32_t count) {
+    if (count != 0) {
+        std::fwrite(source, 1, count, handle_);
+    }
+    position_ += count;
+}
+
+bool FileStream::seek(std::uint32_t position) {
+    if (handle_ == nullptr) {
+        return false;
+    }
+    position_ = position;
+#if defined(_WIN32)
+    return _fseeki64(handle_, static_cast<std::int64_t>(position), SEEK_SET) == 0;
+#else
+    return fseeko(handle_, static_cast<off_t>(position), SEEK_SET) == 0;
+#endif
+}
+
+void FileStream::close() {
+    if (handle_ != nullptr) {
+        std::fclose(handle_);
+        handle_ = nullptr;
+    }
+    position_ = 0;
+}
+
+}  // namespace bq

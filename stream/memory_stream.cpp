@@ -1,0 +1,121 @@
+#include "stream/memory_stream.h"
+
+#include <cstring>
+
+namespace bq {
+
+MemoryStream::~MemoryStream() { close(); }
+
+void MemoryStream::attach(std::uint8_t* buffer, std::uint32_t size) {
+    close();
+    buffer_ = buffer;
+    size_ = size;
+    position_ = 0;
+    overrun_ = size == 0;
+}
+
+void MemoryStream::readU8(std::uint8_t& out) {
+    if (!fits(1)) {
+        overrun_ = true;
+        return;
+    }
+    out = buffer_[position_++];
+}
+
+void MemoryStream::readU16(std::uint16_t& out) {
+    if (!fits(2)) {
+        overrun_ = true;
+        out = byteSwap16(out);  // the host-order conversion still runs on the old value
+        return;
+    }
+    out = static_cast<std::uint16_t>((buffer_[position_] << 8) | buffer_[position_ + 1]);
+    position_ += 2;
+}
+
+void MemoryStream::readU32(std::uint32_t& out) {
+    if (!fits(4)) {
+        overrun_ = true;
+        out = byteSwap32(out);
+        return;
+    }
+    const std::uint8_t* p = buffer_ + position_;
+    out = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+          std::uint32_t{p[3]};
+    position_ += 4;
+}
+
+void MemoryStream::writeU8(std::uint8_t value) {
+    if (!fits(1)) {
+        overrun_ = true;
+        return;
+    }
+    buffer_[position_++] = value;
+}
+
+void MemoryStream::writeU16(std::uint16_t value) {
+    if (!fits(2)) {
+        overrun_ = true;
+        return;
+    }
+    buffer_[position_] = static_cast<std::uint8_t>(value >> 8);
+    buffer_[position_ + 1] = static_cast<std::uint8_t>(value);
+    position_ += 2;
+}
+
+void MemoryStream::writeU32(std::uint32_t value) {
+    if (!fits(4)) {
+        overrun_ = true;
+        return;
+    }
+    std::uint8_t* p = buffer_ + position_;
+    p[0] = static_cast<std::uint8_t>(value >> 24);
+    p[1] = static_cast<std::uint8_t>(value >> 16);
+    p[2] = static_cast<std::uint8_t>(value >> 8);
+    p[3] = static_cast<std::uint8_t>(value);
+    position_ += 4;
+}
+
+void MemoryStream::readBytes(std::uint8_t* destination, std::uint32_t count) {
+    if (buffer_ == nullptr) {
+        overrun_ = true;
+        return;
+    }
+    if (!fits(count)) {
+        overrun_ = true;
+        count = size_ - position_;
+    }
+    if (count != 0) {
+        std::memcpy(destination, buffer_ + position_, count);
+    }
+    position_ += count;
+}
+
+void MemoryStream::writeBytes(const std::uint8_t* source, std::uint32_t count) {
+    if (buffer_ == nullptr) {
+        overrun_ = true;
+        return;
+    }
+    if (!fits(count)) {
+        overrun_ = true;
+        count = size_ - position_;
+    }
+    if (count != 0) {
+        std::memcpy(buffer_ + position_, source, count);
+    }
+    position_ += count;
+}
+
+bool MemoryStream::seek(std::uint32_t position) {
+    if (position >= size_) {
+        return false;
+    }
+    position_ = position;
+    return true;
+}
+
+// The buffer is always borrowed (attach is the only way in), so closing only forgets it.
+void MemoryStream::close() {
+    buffer_ = nullptr;
+}
+
+}  // namespace bq

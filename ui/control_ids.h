@@ -1,0 +1,34 @@
+#pragma once
+// Resource and control ids, shared by the C++ code and the resource script (plain macros so
+// that the resource compiler reads them too).
+
+#define IDI_APP_LARGE 101
+#define IDI_APP_SMALL 102
+#define IDD_PANEL 128
+#define IDC_STATUS 129
+#define IDC_GROUP_FILE 130
+#define IDC_LIST 131
+#define IDC_GROUP_STRUCTURE 132
+#define IDR_ACCEL 133
+#define IDD_ADD 134
+
+#define IDC_CONTENT 1001
+#define IDC_PATH 1002
+#define IDC_LOAD 1003
+#define IDC_SAVE 1005
+#define IDC_ADD 1006
+#define IDC_DELETE 1007
+#define IDC_PAYLOAD_LOAD 1008
+#define IDC_PAYLOAD_SAVE 1009
+
+// Buttons of the Add dialog; each ends the dialog with its own id. 2 is Cancel.
+#define IDC_ADD_XML 1009
+#define IDC_ADD_ASSOCIATION 1010
+#define IDC_ADD_LABEL 1011
+#define IDC_ADD_GEOTIFF 1012
+#define IDC_ADD_GML 1013
+#define IDC_ADD_CANCEL 2
+
+#define IDM_SELECT_ALL 40001
+#define IDM_SAVE 40002
+#define IDM_OPEN 40003
