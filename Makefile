@@ -6,9 +6,10 @@ PRESETS := native sanitize windows
 DEB_PACKAGES := cmake g++ make googletest libgtest-dev nlohmann-json3-dev \
 	mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
 	wine wine64 xvfb xauth imagemagick clang libclang-rt-14-dev \
-	gdal-bin libopenjp2-tools
+	gdal-bin libopenjp2-tools python3
 
-.PHONY: all deps build test run screenshots fuzz bench format clean $(addprefix build-,$(PRESETS)) $(addprefix test-,$(PRESETS))
+.PHONY: all deps build test run screenshots fuzz bench format clean $(addprefix build-,$(PRESETS)) \
+	$(addprefix test-,$(PRESETS))
 
 all: build
 
@@ -20,15 +21,31 @@ deps:
 		echo "Installing:" $$missing; \
 		SUDO=$$( [ "$$(id -u)" = 0 ] || echo sudo ); \
 		$$SUDO apt-get update -qq && \
-		DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq --no-install-recommends $$missing; \
+		DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing; \
 	else echo "All build and test dependencies are installed."; fi
 
 build-%:
 	cmake --preset $*
 	cmake --build --preset $* -j $(JOBS)
 
-test-%: build-%
+test-native test-sanitize: test-%: build-%
 	ctest --preset $* -j $(JOBS)
+
+# Windows tests run under Wine in a private prefix, made once before the tests start so
+# that parallel tests do not race to create it; without a display they get one from Xvfb.
+WINEPREFIX_DIR := $(CURDIR)/build/windows/wineprefix
+test-windows: build-windows
+	@if [ ! -f "$(WINEPREFIX_DIR)/system.reg" ]; then \
+		echo "Preparing the Wine prefix $(WINEPREFIX_DIR)"; \
+		WINEPREFIX="$(WINEPREFIX_DIR)" WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true; \
+		WINEPREFIX="$(WINEPREFIX_DIR)" wineserver -w || true; \
+	fi
+	@if [ -n "$$DISPLAY" ]; then \
+		BOXQUILL_WINEPREFIX="$(WINEPREFIX_DIR)" ctest --preset windows -j $(JOBS); \
+	else \
+		BOXQUILL_WINEPREFIX="$(WINEPREFIX_DIR)" xvfb-run -a -s "-screen 0 1280x1024x24" \
+			ctest --preset windows -j $(JOBS); \
+	fi
 
 build: $(addprefix build-,$(PRESETS))
 
