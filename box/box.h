@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,7 +35,7 @@ struct FileKind {
 // One box of the document. The base behaviour is that of a box type without a kind of its
 // own: locked, shown with an empty text and written back byte for byte.
 class Box {
-public:
+  public:
     Box(std::uint32_t payloadSize, std::uint32_t type) : payloadSize(payloadSize), type(type) {}
     Box(const Box&) = delete;
     Box& operator=(const Box&) = delete;
@@ -71,21 +72,26 @@ public:
     // The payload and a NUL behind it; empty when nothing was read or imported.
     std::vector<std::uint8_t> data;
 
-protected:
+  protected:
     // Makes `data` payloadSize + 1 zeroed bytes and reads payloadSize bytes into it; bytes
     // the stream cannot supply stay zero. False when the memory cannot be had.
     bool readDataBytes(ByteStream& stream);
+    // Writes `count` payload bytes from `data` starting at `offset`, zeros for any that
+    // `data` does not hold, so a box never reads past its buffer and keeps its stated length.
+    void writePaddedBytes(ByteStream& stream, std::size_t offset, std::uint32_t count) const;
 };
 
 // A box type without a kind of its own.
 class GenericBox final : public Box {
-public:
+  public:
     using Box::Box;
 };
 
 // The ID column text: "|  " per level of depth, then the four characters of `value` (the
 // box's type when none is given), upper-cased.
 std::string idText(const Box& box, std::optional<std::uint32_t> value = std::nullopt);
+// The bytes up to the first NUL (or all of them when there is none).
+std::string nulTerminatedText(const std::vector<std::uint8_t>& bytes);
 // The four characters of a type, upper-cased, without indentation.
 std::string upperTypeText(std::uint32_t value);
 // Three blanks per level of depth and the type's name, as the Description column shows it.

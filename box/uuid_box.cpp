@@ -1,0 +1,119 @@
+#include "box/uuid_box.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+namespace bq {
+
+namespace {
+
+constexpr std::uint32_t kIdSize = 16;
+
+}  // namespace
+
+FileKind UuidBox::fileKind() const {
+    return isGeoTiff ? FileKind{"TIFF", ".tif"} : FileKind{"Data", ".dat"};
+}
+
+std::string UuidBox::description() const {
+    return isGeoTiff ? std::string("GeoTIFF") : baseDescription(*this);
+}
+
+// The identifier line lists the identifier bytes the box really has: all 16 for a GeoTIFF
+// box, otherwise those of the payload, which may be fewer (or none) in a damaged file.
+std::string UuidBox::text() const {
+    const std::uint8_t* id = kGeoTiffUuid.data();
+    std::uint32_t count = kIdSize;
+    if (!isGeoTiff) {
+        id = data.data();
+        count = data.empty() ? 0 : std::min({payloadSize, kIdSize, std::uint32_t(data.size())});
+    }
+    std::string text = "ID: [ ";
+    for (std::uint32_t i = 0; i < count; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(id[i]));
+        if (i != 0) {
+            text += ", ";
+        }
+        text += hex;
+    }
+    text += " ]";
+    if (isGeoTiff && payloadSize != 0) {
+        text += "\r\n\r\n<GeoTIFF file>";
+    }
+    return text;
+}
+
+bool UuidBox::readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) {
+    if (!Box::readPayload(stream, fileSize, nesting)) {
+        return false;
+    }
+    isGeoTiff = payloadSize >= kIdSize && data.size() >= kIdSize &&
+                std::equal(kGeoTiffUuid.begin(), kGeoTiffUuid.end(), data.begin());
+    return true;
+}
+
+// The imported file becomes the data behind the identifier. A box that already has an
+// identifier of its own keeps it (an XMP box stays an XMP box); one without gets the GeoTIFF
+// identifier, and isGeoTiff then tells the truth about what is written.
+bool UuidBox::importPayload(ByteStream& stream, std::uint32_t fileSize) {
+    if (fileSize > 0xFFFFFFFFu - kIdSize) {
+        return false;
+    }
+    const std::uint32_t newSize = fileSize + kIdSize;
+    std::array<std::uint8_t, kIdSize> id = kGeoTiffUuid;
+    if (!isGeoTiff && payloadSize >= kIdSize && data.size() >= kIdSize) {
+        std::copy_n(data.begin(), kIdSize, id.begin());
+    }
+    try {
+        std::vector<std::uint8_t> buffer(std::size_t{newSize} + 1, 0);
+        std::copy(id.begin(), id.end(), buffer.begin());
+        stream.readBytes(buffer.data() + kIdSize, fileSize);
+        buffer[newSize] = 0;
+        data.swap(buffer);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    payloadSize = newSize;
+    isGeoTiff = id == kGeoTiffUuid;
+    return true;
+}
+
+bool UuidBox::writeBox(ByteStream& stream, bool withHeader) const {
+    if (payloadSize == 0) {
+        // A GeoTIFF box added but never filled leaves no trace; an empty box read from a file
+        // is written back as the bare header it was.
+        if (withHeader && !isGeoTiff) {
+            stream.writeU32(kBoxHeaderSize);
+            stream.writeU32(type);
+        }
+        return true;
+    }
+    const std::uint32_t idBytes = std::min(payloadSize, kIdSize);
+    if (withHeader) {
+        if (payloadSize > 0xFFFFFFFFu - kBoxHeaderSize) {
+            return false;
+        }
+        stream.writeU32(payloadSize + kBoxHeaderSize);
+        stream.writeU32(type);
+        if (isGeoTiff) {
+            stream.writeBytes(kGeoTiffUuid.data(), idBytes);
+        } else {
+            writePaddedBytes(stream, 0, idBytes);
+        }
+    }
+    if (payloadSize > kIdSize) {
+        writePaddedBytes(stream, kIdSize, payloadSize - kIdSize);
+    }
+    return true;
+}
+
+std::uint64_t UuidBox::writtenSize() const {
+    if (payloadSize == 0) {
+        return isGeoTiff ? 0 : kBoxHeaderSize;
+    }
+    return std::uint64_t{payloadSize} + kBoxHeaderSize;
+}
+
+}  // namespace bq
