@@ -1,0 +1,64 @@
+#include "ui/app.h"
+
+#include <cstdio>
+#include <string>
+
+#include "ui/control_ids.h"
+
+namespace bq {
+
+std::string buildTitle(bool modified) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%s v1.1.%u", modified ? "Boxquill*" : "Boxquill",
+                  kBuildNumber);
+    return buffer;
+}
+
+std::string formatErrorText(std::string_view message) {
+    // The message is cut where a C string would end, like the error box's own buffer does.
+    const std::string text(message);
+    char buffer[512];
+    std::snprintf(buffer, sizeof buffer, "\n%.500s \n\n", text.c_str());
+    return buffer;
+}
+
+App::App(Platform& platform, BoxList& boxes)
+    : platform_(platform), boxes_(boxes), title_(buildTitle(false)) {}
+
+bool App::showError(std::string_view message) {
+    platform_.showErrorBox(kErrorCaption, formatErrorText(message));
+    return false;
+}
+
+void App::setModified(bool modified) {
+    modified_ = modified;
+    platform_.enableControl(IDC_SAVE, modified);
+    title_ = buildTitle(modified);
+    platform_.setTitle(title_);
+}
+
+void App::resetDocument() {
+    setModified(false);
+    platform_.setControlText(IDC_PATH, "");
+    // Every box goes first, then the rows that held them.
+    for (int row = 0; row < boxes_.rowCount(); ++row) {
+        if (boxes_.boxAt(row) != nullptr) {
+            boxes_.setRowBox(row, nullptr);
+        }
+    }
+    boxes_.deleteAllRows();
+    platform_.setControlText(IDC_CONTENT, "");
+    platform_.setReadOnly(IDC_CONTENT, true);
+    platform_.enableControl(IDC_ADD, false);
+    platform_.enableControl(IDC_DELETE, false);
+}
+
+void App::markModified() {
+    setModified(true);
+}
+
+void App::markUnmodified() {
+    setModified(false);
+}
+
+}  // namespace bq

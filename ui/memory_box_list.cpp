@@ -1,0 +1,89 @@
+#include "ui/memory_box_list.h"
+
+#include <new>
+#include <utility>
+
+namespace bq {
+
+int MemoryBoxList::rowCount() const {
+    return static_cast<int>(rows_.size());
+}
+
+Box* MemoryBoxList::boxAt(int row) const {
+    return hasRow(row) ? rows_[static_cast<std::size_t>(row)].box.get() : nullptr;
+}
+
+int MemoryBoxList::insertRow(int row, const RowTexts& texts) {
+    if (row < 0) {
+        return -1;
+    }
+    const int at = row >= rowCount() ? rowCount() : row;
+    try {
+        rows_.insert(rows_.begin() + at, Row{texts, nullptr});
+    } catch (const std::bad_alloc&) {
+        return -1;
+    }
+    if (selected_ >= at) {
+        ++selected_;
+    }
+    return at;
+}
+
+void MemoryBoxList::setRowBox(int row, std::unique_ptr<Box> box) {
+    // A box meant for no row has no owner left: it goes at once.
+    if (hasRow(row)) {
+        rows_[static_cast<std::size_t>(row)].box = std::move(box);
+    }
+}
+
+void MemoryBoxList::deleteRow(int row) {
+    if (!hasRow(row)) {
+        return;
+    }
+    rows_.erase(rows_.begin() + row);
+    if (selected_ == row) {
+        selected_ = -1;
+    } else if (selected_ > row) {
+        --selected_;
+    }
+}
+
+void MemoryBoxList::deleteAllRows() {
+    rows_.clear();
+    selected_ = -1;
+}
+
+void MemoryBoxList::selectRow(int row) {
+    if (!hasRow(row) || selected_ == row) {
+        return;
+    }
+    selected_ = row;
+    if (onSelectionChanged) {
+        onSelectionChanged(row);
+    }
+}
+
+std::string MemoryBoxList::cellText(int row, int column) const {
+    if (!hasRow(row)) {
+        return {};
+    }
+    const RowTexts& texts = rows_[static_cast<std::size_t>(row)].texts;
+    switch (column) {
+        case 0:
+            return texts.id;
+        case 1:
+            return texts.description;
+        case 2:
+            return texts.size;
+        default:
+            return {};
+    }
+}
+
+void MemoryBoxList::setSizeText(int row, std::string_view text) {
+    if (hasRow(row)) {
+        rows_[static_cast<std::size_t>(row)].texts.size = std::string(text);
+    }
+}
+
+}  // namespace bq

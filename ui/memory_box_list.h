@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ui/box_list.h"
+
+namespace bq {
+
+// The document held in plain memory, behaving like a single-selection list view: rows
+// inserted or deleted above the selection move it with its row, and deleting the selected
+// row leaves nothing selected.
+class MemoryBoxList final : public BoxList {
+  public:
+    MemoryBoxList() = default;
+
+    int rowCount() const override;
+    Box* boxAt(int row) const override;
+    int insertRow(int row, const RowTexts& texts) override;
+    void setRowBox(int row, std::unique_ptr<Box> box) override;
+    void deleteRow(int row) override;
+    void deleteAllRows() override;
+    int selectedRow() const override { return selected_; }
+    void selectRow(int row) override;
+    std::string cellText(int row, int column) const override;
+    void setSizeText(int row, std::string_view text) override;
+    void repaintAll() override { ++repaintCount_; }
+
+    int repaintCount() const { return repaintCount_; }
+
+    // Called with the newly selected row whenever selectRow changes the selection, as the
+    // list view notifies its owner of a state change.
+    std::function<void(int row)> onSelectionChanged;
+
+  private:
+    struct Row {
+        RowTexts texts;
+        std::unique_ptr<Box> box;
+    };
+
+    bool hasRow(int row) const { return row >= 0 && row < rowCount(); }
+
+    std::vector<Row> rows_;
+    int selected_ = -1;
+    int repaintCount_ = 0;
+};
+
+}  // namespace bq

@@ -1,0 +1,180 @@
+#include "ui/save_document.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <unordered_map>
+
+#include "box/signature.h"
+#include "stream/file_stream.h"
+#include "ui/control_ids.h"
+#include "ui/open_document.h"
+#include "ui/platform.h"
+
+namespace bq {
+
+namespace {
+
+constexpr std::size_t kMaxNameLength = kPathBufferSize - 1;
+// The largest payload whose box length (payload + 8) still fits 32 bits.
+constexpr std::uint64_t kMaxPayload = 0xFFFFFFFFull - kBoxHeaderSize;
+
+namespace fs = std::filesystem;
+
+bool pathExists(const std::string& name) {
+    std::error_code error;
+    return fs::exists(fs::path(name), error);
+}
+
+bool isFolder(const std::string& name) {
+    std::error_code error;
+    return fs::is_directory(fs::path(name), error);
+}
+
+void removeQuietly(const std::string& name) {
+    std::error_code error;
+    fs::remove(fs::path(name), error);
+}
+
+// A name beside the target that no file has yet: the target's name with a suffix.
+std::string temporaryNameFor(const std::string& target) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        std::string candidate = target + ".bqtmp";
+        if (attempt != 0) {
+            candidate += std::to_string(attempt);
+        }
+        if (!pathExists(candidate)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+// Replaces the target with the finished temporary file in one step; on Windows the runtime
+// moves with replacement of an existing file.
+bool replaceFile(const std::string& from, const std::string& to) {
+    std::error_code error;
+    fs::rename(fs::path(from), fs::path(to), error);
+    return !error;
+}
+
+}  // namespace
+
+std::string applyExtensionRule(std::string name) {
+    if (name.find(".jp2") == std::string::npos && name.find(".jpx") == std::string::npos) {
+        name += ".jp2";
+    }
+    return name;
+}
+
+bool refreshAssociationSizes(BoxList& boxes) {
+    const int count = boxes.rowCount();
+    // Sums are kept wide so that an overflow is seen rather than wrapped.
+    std::unordered_map<const Box*, std::uint64_t> sums;
+    bool fits = true;
+    for (int row = 0; row < count; ++row) {
+        Box* box = boxes.boxAt(row);
+        if (box == nullptr) {
+            continue;
+        }
+        if (box->type == kTypeAsoc) {
+            box->payloadSize = 0;
+            sums[box] = 0;
+        }
+        if (box->parent == nullptr) {
+            continue;
+        }
+        // What the box puts in the file, so that each association's length covers exactly
+        // the bytes written inside it.
+        const std::uint64_t written =
+            box->type == kTypeAsoc ? std::uint64_t{kBoxHeaderSize} : box->writtenSize();
+        if (box->type != kTypeAsoc && written > 0xFFFFFFFFull) {
+            fits = false;
+        }
+        for (Box* ancestor = box->parent; ancestor != nullptr; ancestor = ancestor->parent) {
+            std::uint64_t& sum = sums[ancestor];
+            sum += written;
+            if (sum > kMaxPayload) {
+                fits = false;
+                sum = kMaxPayload;
+            }
+            ancestor->payloadSize = static_cast<std::uint32_t>(sum);
+        }
+    }
+    for (int row = 0; row < count; ++row) {
+        const Box* box = boxes.boxAt(row);
+        if (box == nullptr) {
+            continue;
+        }
+        const std::string size = std::to_string(box->payloadSize);
+        if (boxes.sizeText(row) != size) {
+            boxes.setSizeText(row, size);
+        }
+    }
+    return fits;
+}
+
+bool writeDocument(const BoxList& boxes, ByteStream& stream) {
+    writeSignature(stream);
+    if (!stream.good()) {
+        return false;
+    }
+    for (int row = 0; row < boxes.rowCount(); ++row) {
+        const Box* box = boxes.boxAt(row);
+        if (box == nullptr) {
+            continue;
+        }
+        if (!box->writeBox(stream, true) || !stream.good()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void saveDocument(App& app) {
+    Platform& platform = app.platform();
+    std::string proposed = platform.controlText(IDC_PATH);
+    if (proposed.size() > kMaxNameLength) {
+        proposed.resize(kMaxNameLength);
+    }
+    std::optional<std::string> chosen =
+        platform.chooseSaveFile(jp2DialogRequest(proposed, kSaveDialogOptions));
+    if (!chosen) {
+        return;
+    }
+    const bool extended = applyExtensionRule(*chosen) != *chosen;
+    const std::string target = applyExtensionRule(*chosen);
+    if (target.size() > kMaxNameLength) {
+        app.showError(kNameTooLongMessage);
+        return;
+    }
+    // The dialog confirmed replacing the name as chosen; a file that only the extended name
+    // hits is confirmed here.
+    if (extended && pathExists(target) && !isFolder(target) &&
+        !platform.askYesNo(kConfirmationCaption, target + std::string(kReplaceQuestionEnd))) {
+        return;
+    }
+    if (!refreshAssociationSizes(app.boxes())) {
+        app.showError(kTooLargeToSaveMessage);
+        return;
+    }
+
+    const std::string temporary = isFolder(target) ? std::string() : temporaryNameFor(target);
+    FileStream stream;
+    if (temporary.empty() || !stream.open(temporary, "wb")) {
+        app.showError(kCreateFailedMessage);
+        return;
+    }
+    bool written = writeDocument(app.boxes(), stream);
+    written = stream.flush() && written && !stream.hasError();
+    stream.close();
+    if (!written || !replaceFile(temporary, target)) {
+        removeQuietly(temporary);
+        app.showError(kWriteFailedMessage);
+        return;
+    }
+    app.markUnmodified();
+}
+
+}  // namespace bq
