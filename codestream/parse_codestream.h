@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "codestream/marker_parser.h"
+
+namespace bq {
+
+// One tile of the grid: its rectangle on the reference grid clipped to the image area (x1 and
+// y1 exclusive), its tile-part count as TNsot announced it (0 while unknown) and the sum of
+// its tile-parts' lengths, modulo 2^32.
+struct TileRecord {
+    std::uint32_t x0 = 0;
+    std::uint32_t y0 = 0;
+    std::uint32_t x1 = 0;
+    std::uint32_t y1 = 0;
+    std::uint32_t tilePartCount = 0;
+    std::uint32_t compressedSize = 0;
+};
+
+// What a walk learns: the image area, the component count and the tile grid.
+struct CodestreamInfo {
+    std::uint32_t x0 = 0;  // XOsiz
+    std::uint32_t y0 = 0;  // YOsiz
+    std::uint32_t x1 = 0;  // Xsiz
+    std::uint32_t y1 = 0;  // Ysiz
+    std::uint32_t components = 0;
+    std::int32_t tilesAcross = 0;
+    std::int32_t tilesDown = 0;
+    std::int32_t tileCount = 0;
+    std::vector<TileRecord> tiles;  // row-major; empty until SIZ has been read
+};
+
+// A codestream cannot address more tiles than this (ISO/IEC 15444-1 limits Isot to 65534);
+// a larger grid is refused before anything is allocated for it.
+constexpr std::int32_t kMaxTileCount = 65535;
+
+// Walks `count` bytes of a codestream marker by marker, filling `info`. True when the walk
+// reached the end of the codestream; otherwise `info` may be partly filled.
+bool parseCodestream(MarkerParser& parser, CodestreamInfo& info, const std::uint8_t* bytes,
+                     std::uint32_t count);
+
+}  // namespace bq
