@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <new>
 #include <optional>
 #include <string>
@@ -44,8 +45,10 @@ struct FileBytes {
 
 FileBytes readWholeFile(const std::string& path) {
     FileBytes result;
+    // A folder opens as a file on some systems and then reads as garbage.
+    std::error_code ignored;
     FileStream file;
-    if (!file.open(path, "rb")) {
+    if (std::filesystem::is_directory(path, ignored) || !file.open(path, "rb")) {
         result.error = kImportOpenFailed;
         return result;
     }
