@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdint>
+
+#include "box/box.h"
+
+namespace bq::test {
+
+// A box that tells a shared counter when it is destroyed, so ownership can be watched.
+class CountedBox final : public Box {
+  public:
+    CountedBox(std::uint32_t payloadSize, int& destroyed)
+        : Box(payloadSize, fourCC("test")), destroyed_(destroyed) {}
+    ~CountedBox() override { ++destroyed_; }
+
+  private:
+    int& destroyed_;
+};
+
+}  // namespace bq::test
