@@ -3,7 +3,7 @@
 // factory for the implementation under test:
 //
 //   INSTANTIATE_TEST_SUITE_P(Memory, BoxListSuite,
-//       testing::Values(BoxListFactory{"Memory", [] { return std::make_unique<...>(); }}),
+//       testing::Values(BoxListSuiteFactory{"Memory", [] { return std::make_unique<...>(); }}),
 //       [](const auto& info) { return info.param.name; });
 
 #include <gtest/gtest.h>
@@ -19,16 +19,16 @@
 
 namespace bq::test {
 
-struct BoxListFactory {
+struct BoxListSuiteFactory {
     std::string name;
     std::function<std::unique_ptr<BoxList>()> make;
 };
 
-inline void PrintTo(const BoxListFactory& factory, std::ostream* out) {
+inline void PrintTo(const BoxListSuiteFactory& factory, std::ostream* out) {
     *out << factory.name;
 }
 
-class BoxListSuite : public testing::TestWithParam<BoxListFactory> {
+class BoxListSuite : public testing::TestWithParam<BoxListSuiteFactory> {
   protected:
     void SetUp() override {
         list_ = GetParam().make();

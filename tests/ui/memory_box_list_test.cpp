@@ -11,7 +11,7 @@ namespace bq::test {
 namespace {
 
 INSTANTIATE_TEST_SUITE_P(Memory, BoxListSuite,
-                         testing::Values(BoxListFactory{
+                         testing::Values(BoxListSuiteFactory{
                              "Memory", [] { return std::make_unique<MemoryBoxList>(); }}),
                          [](const auto& info) { return info.param.name; });
 
