@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 
+#include "stream/file_stream.h"
 #include "stream/memory_stream.h"
 
 namespace bq {
@@ -20,7 +21,7 @@ std::uint64_t availableHint(ByteStream& stream, std::uint32_t fileSize) {
     if (const auto* memory = dynamic_cast<const MemoryStream*>(&stream)) {
         return memory->size() > memory->tell() ? memory->size() - memory->tell() : 0;
     }
-    if (stream.kind() == kFileStreamKind) {
+    if (dynamic_cast<const FileStream*>(&stream) != nullptr) {
         return fileSize > stream.tell() ? fileSize - stream.tell() : 0;
     }
     return kUnknown;
@@ -91,6 +92,9 @@ bool captureCodestream(ByteStream& stream, std::uint32_t limit, std::vector<std:
     }
     const std::uint32_t start = stream.tell();
     std::uint64_t available = availableHint(stream, limit);
+    // Seeking back clears a file's end indicator, so a short block read there can be redone
+    // byte by byte. A stream of unknown kind may keep its end state, so it is read byte-wise.
+    const bool blockReads = available != kUnknown;
 
     // First pass: find the pair with a fixed block, so the bytes are held only once, in a
     // buffer of exactly their size.
@@ -111,6 +115,8 @@ bool captureCodestream(ByteStream& stream, std::uint32_t limit, std::vector<std:
             std::uint64_t want = std::min<std::uint64_t>(kCaptureBlockSize, limit - scanned);
             if (available != kUnknown) {
                 want = std::min(want, available - scanned);
+            } else if (!blockReads) {
+                want = std::min<std::uint64_t>(want, 1);
             }
             if (want == 0) {
                 // The stream should be at its end; a byte-wise read makes sure.
