@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,10 @@ struct NamedBoxListFactory {
     std::string name;
     BoxListFactory make;
 };
+
+inline void PrintTo(const NamedBoxListFactory& factory, std::ostream* out) {
+    *out << factory.name;
+}
 
 class CommandsTest : public ::testing::TestWithParam<NamedBoxListFactory> {
   protected:
