@@ -14,6 +14,8 @@ public:
     bool canImport() const override { return false; }
     bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) override;
     bool writeBox(ByteStream& stream, bool withHeader) const override;
+    // The header alone: the children are written, and counted, as rows of their own.
+    std::uint64_t writtenSize() const override { return kBoxHeaderSize; }
 };
 
 }  // namespace bq
