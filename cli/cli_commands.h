@@ -1,0 +1,19 @@
+#pragma once
+// The commands of boxquill-cli. Each takes the parsed arguments (already checked against
+// its usage: the right number of positionals, only its own options) and returns the exit
+// code: kExitOk, kExitFailure after an error message on stderr, or kExitUsage.
+
+#include "cli/cli_support.h"
+
+namespace bq::cli {
+
+int runList(const CliArgs& args);    // list FILE [--json]
+int runShow(const CliArgs& args);    // show FILE INDEX
+int runExport(const CliArgs& args);  // export FILE INDEX OUT
+int runImport(const CliArgs& args);  // import FILE INDEX IN -o OUT
+int runAdd(const CliArgs& args);     // add FILE KIND [--at INDEX] [--text T | --text-file F] -o OUT
+int runEdit(const CliArgs& args);    // edit FILE INDEX (--text T | --text-file F) -o OUT
+int runDelete(const CliArgs& args);  // delete FILE INDEX [--yes] -o OUT
+int runSave(const CliArgs& args);    // save FILE -o OUT
+
+}  // namespace bq::cli

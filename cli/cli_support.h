@@ -1,0 +1,95 @@
+#pragma once
+// What every boxquill-cli command shares: the parsed arguments, the editor session it runs
+// (the editor's own App, in-memory box list and a command-line platform), and the opening
+// and saving of documents through the editor's own openDocument and saveDocument.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli_platform.h"
+#include "ui/app.h"
+#include "ui/memory_box_list.h"
+
+namespace bq::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Options, as bits of a command's allowed and required sets.
+enum CliOption : unsigned {
+    kOptOutput = 1u << 0,    // -o OUT
+    kOptAt = 1u << 1,        // --at INDEX
+    kOptText = 1u << 2,      // --text TEXT
+    kOptTextFile = 1u << 3,  // --text-file F
+    kOptJson = 1u << 4,      // --json
+    kOptYes = 1u << 5,       // --yes
+};
+
+struct CliArgs {
+    std::string command;
+    std::vector<std::string> positionals;  // after the command: FILE, INDEX, ...
+    std::optional<std::string> output;
+    std::optional<std::string> at;
+    std::optional<std::string> text;
+    std::optional<std::string> textFile;
+    bool json = false;
+    bool yes = false;
+    bool help = false;
+    unsigned given = 0;  // the CliOption bits that appeared
+};
+
+struct CommandSpec {
+    std::string_view name;
+    std::string_view usage;    // "list FILE [--json]"
+    std::string_view summary;  // one line
+    std::size_t positionals;   // how many after the command
+    unsigned allowed;          // CliOption bits
+    unsigned required;         // CliOption bits
+    int (*run)(const CliArgs&);
+};
+
+// Splits the arguments after the program name. Options may come anywhere; "--" ends them.
+// None, with `error` set, when an option is unknown or lacks its value.
+std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, std::string& error);
+// Empty when `args` fits the command's usage, else what is wrong with them.
+std::string checkArguments(const CliArgs& args, const CommandSpec& spec);
+// "usage: boxquill-cli list FILE [--json]" and the summary.
+std::string usageText(const CommandSpec& spec);
+
+// A row index as `list` prints it: decimal digits only.
+std::optional<int> parseIndex(std::string_view text);
+
+// One run of the editor without windows.
+class Session {
+  public:
+    Session() = default;
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    // Opens the file as the editor does for a path on its command line. False when the open
+    // failed; its message is already on stderr.
+    bool open(const std::string& path);
+    // Saves as the Save button does, the save dialog answering `output` (the extension rule
+    // and every check of the editor apply). kExitOk when the file was written.
+    int save(const std::string& output);
+    // The row that INDEX names: kExitOk with `row` set, kExitUsage for text that is no index,
+    // kExitFailure for an index with no row; the message is already on stderr.
+    int resolveRow(std::string_view indexText, int& row);
+
+    CliPlatform platform;
+    MemoryBoxList boxes;
+    App app{platform, boxes};
+};
+
+// The text a command was given: --text, or the bytes of --text-file. None, with the message
+// on stderr, when the file cannot be read.
+std::optional<std::string> textArgument(const CliArgs& args);
+
+// Prints "boxquill-cli: MESSAGE" on stderr.
+void printError(std::string_view message);
+
+}  // namespace bq::cli
