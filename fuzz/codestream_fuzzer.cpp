@@ -1,0 +1,26 @@
+// Arbitrary bytes as the content of a 'jp2c' box: the capture up to the first end marker,
+// the marker walk over what was captured, and the report built from it.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "box/box.h"
+#include "codestream/codestream_box.h"
+#include "stream/memory_stream.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0 || size > 0xFFFFFFFFu) {
+        return 0;
+    }
+    const auto count = static_cast<std::uint32_t>(size);
+
+    bq::MemoryStream stream;
+    stream.attach(data, count);
+    bq::NestingContext nesting;
+    bq::CodestreamBox box;
+    if (box.readPayload(stream, count, nesting)) {
+        volatile std::size_t sink = box.text().size() + box.description().size();
+        (void)sink;
+    }
+    return 0;
+}
