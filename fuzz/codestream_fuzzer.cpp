@@ -1,11 +1,13 @@
-// Arbitrary bytes as the content of a 'jp2c' box: the capture up to the first end marker,
-// the marker walk over what was captured, and the report built from it.
+// Arbitrary bytes as a codestream: the marker walk over all of them, then the same bytes as
+// the content of a 'jp2c' box (the capture up to the first end marker, the walk over what was
+// captured, and the report built from it).
 
 #include <cstddef>
 #include <cstdint>
 
 #include "box/box.h"
 #include "codestream/codestream_box.h"
+#include "codestream/parse_codestream.h"
 #include "stream/memory_stream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -13,6 +15,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const auto count = static_cast<std::uint32_t>(size);
+
+    {
+        bq::MarkerParser parser;
+        bq::CodestreamInfo info;
+        bq::parseCodestream(parser, info, data, count);
+    }
 
     bq::MemoryStream stream;
     stream.attach(data, count);
