@@ -56,6 +56,36 @@ class Bytes {
     std::vector<std::uint8_t> bytes_;
 };
 
+// A stream that keeps everything written to it, for comparing written boxes with files.
+class VectorSink final : public ByteStream {
+  public:
+    int kind() const override { return 0; }
+    bool good() const override { return true; }
+    bool isOpen() const override { return true; }
+    bool atEnd() const override { return false; }
+    void readU8(std::uint8_t& /*out*/) override {}
+    void readU16(std::uint16_t& /*out*/) override {}
+    void readU32(std::uint32_t& /*out*/) override {}
+    void writeU8(std::uint8_t value) override { bytes.push_back(value); }
+    void writeU16(std::uint16_t value) override {
+        writeU8(static_cast<std::uint8_t>(value >> 8));
+        writeU8(static_cast<std::uint8_t>(value));
+    }
+    void writeU32(std::uint32_t value) override {
+        writeU16(static_cast<std::uint16_t>(value >> 16));
+        writeU16(static_cast<std::uint16_t>(value));
+    }
+    void readBytes(std::uint8_t* /*destination*/, std::uint32_t /*count*/) override {}
+    void writeBytes(const std::uint8_t* source, std::uint32_t count) override {
+        bytes.insert(bytes.end(), source, source + count);
+    }
+    std::uint32_t tell() const override { return static_cast<std::uint32_t>(bytes.size()); }
+    bool seek(std::uint32_t /*position*/) override { return false; }
+    void close() override {}
+
+    std::vector<std::uint8_t> bytes;
+};
+
 // Every box readBox gives for a file, read the way a document is opened: the signature first,
 // then boxes until none comes.
 struct ReadResult {
