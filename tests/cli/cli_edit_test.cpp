@@ -1,0 +1,197 @@
+// boxquill-cli's editing commands run as a program: export, import, add, edit and delete,
+// their refusals and their exit codes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/cli_run.h"
+#include "tests/ui/test_files.h"
+
+namespace bq::test {
+namespace {
+
+class CliEdit : public testing::Test {
+  protected:
+    void SetUp() override {
+        BOXQUILL_NEEDS_SHELL();
+        // Rows: 0 ftyp, 1 asoc, 2 lbl "gml.data" (in 1), 3 xml "<a/>" (in 1), 4 free (locked).
+        sample = folder.file("sample.jp2");
+        writeFile(sample, sampleDocument());
+        out = folder.file("out.jp2");
+    }
+    CliResult cli(const std::vector<std::string>& args) { return runCli(folder, args); }
+    nlohmann::json rows(const std::string& file) {
+        const CliResult listed = cli({"list", "--json", file});
+        EXPECT_EQ(listed.exitCode, 0) << listed.err;
+        return nlohmann::json::parse(listed.out);
+    }
+    std::string show(const std::string& file, int row) {
+        const CliResult shown = cli({"show", file, std::to_string(row)});
+        EXPECT_EQ(shown.exitCode, 0) << shown.err;
+        return shown.out;
+    }
+    std::vector<std::string> types(const std::string& file) {
+        std::vector<std::string> found;
+        for (const auto& row : rows(file)) {
+            found.push_back(row["type"]);
+        }
+        return found;
+    }
+
+    TempFolder folder;
+    std::string sample;
+    std::string out;
+};
+
+TEST_F(CliEdit, AddGivesTheNewBoxItsTextAndSelectsAfterTheAtRow) {
+    const CliResult added = cli({"add", sample, "xml", "--text", "<new/>", "-o", out});
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    EXPECT_EQ(added.err, "");
+    // Without a codestream and without --at the box is appended at top level.
+    EXPECT_EQ(types(out),
+              (std::vector<std::string>{"ftyp", "asoc", "lbl ", "xml ", "free", "xml "}));
+    EXPECT_EQ(show(out, 5), "<new/>");
+
+    // --at an association: the first child, one level deeper.
+    ASSERT_EQ(cli({"add", sample, "label", "--at", "1", "--text", "first", "-o", out}).exitCode, 0);
+    const auto listed = rows(out);
+    EXPECT_EQ(listed[2]["type"], "lbl ");
+    EXPECT_EQ(listed[2]["depth"], 1);
+    EXPECT_EQ(listed[2]["parent"], 1);
+    EXPECT_EQ(show(out, 2), "first");
+}
+
+TEST_F(CliEdit, AddGmlWritesTheSetWithTheXmlText) {
+    const std::string text = folder.file("gml.xml");
+    writeFile(text, textBytes("<gml:FeatureCollection/>"));
+    const CliResult added =
+        cli({"add", sample, "gml", "--at", "4", "--text-file", text, "-o", out});
+    ASSERT_EQ(added.exitCode, 0) << added.err;
+    const auto listed = rows(out);
+    ASSERT_EQ(listed.size(), 10u);
+    const struct {
+        const char* type;
+        int depth;
+        unsigned size;
+    } expected[] = {
+        {"asoc", 0, 81}, {"lbl ", 1, 8}, {"asoc", 1, 57}, {"lbl ", 2, 17}, {"xml ", 2, 24}};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(listed[5 + i]["type"], expected[i].type);
+        EXPECT_EQ(listed[5 + i]["depth"], expected[i].depth);
+        EXPECT_EQ(listed[5 + i]["size"], expected[i].size);
+    }
+    EXPECT_EQ(show(out, 6), "gml.data");
+    EXPECT_EQ(show(out, 8), "gml.root-instance");
+    EXPECT_EQ(show(out, 9), "<gml:FeatureCollection/>");
+}
+
+TEST_F(CliEdit, EditReplacesTheTextOfXmlAndLabelBoxes) {
+    ASSERT_EQ(cli({"edit", sample, "3", "--text", "<b>\r\n</b>", "-o", out}).exitCode, 0);
+    EXPECT_EQ(show(out, 3), "<b>\r\n</b>");
+    EXPECT_EQ(rows(out)[1]["size"], 33);  // the association follows its child's new size
+
+    ASSERT_EQ(cli({"edit", sample, "2", "--text", "", "-o", out}).exitCode, 0);
+    EXPECT_EQ(rows(out)[2]["size"], 0);
+}
+
+TEST_F(CliEdit, DeleteNeedsYesForAnAssociationWithChildren) {
+    const CliResult declined = cli({"delete", sample, "1", "-o", out});
+    EXPECT_EQ(declined.exitCode, 1);
+    EXPECT_NE(declined.err.find("This box has child boxes. Delete? "), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(out));
+
+    ASSERT_EQ(cli({"delete", sample, "1", "--yes", "-o", out}).exitCode, 0);
+    EXPECT_EQ(types(out), (std::vector<std::string>{"ftyp", "free"}));
+
+    ASSERT_EQ(cli({"delete", sample, "3", "-o", out}).exitCode, 0);
+    EXPECT_EQ(types(out), (std::vector<std::string>{"ftyp", "asoc", "lbl ", "free"}));
+}
+
+TEST_F(CliEdit, ExportThenImportGivesTheSameFile) {
+    ASSERT_EQ(cli({"save", sample, "-o", folder.file("plain.jp2")}).exitCode, 0);
+    for (const char* row : {"2", "3"}) {
+        SCOPED_TRACE(row);
+        const std::string payload = folder.file("payload.bin");
+        const CliResult exported = cli({"export", sample, row, payload});
+        ASSERT_EQ(exported.exitCode, 0) << exported.err;
+        const CliResult imported = cli({"import", sample, row, payload, "-o", out});
+        ASSERT_EQ(imported.exitCode, 0) << imported.err;
+        EXPECT_EQ(readFile(out), readFile(folder.file("plain.jp2")));
+    }
+    ASSERT_EQ(cli({"export", sample, "3", folder.file("a.xml")}).exitCode, 0);
+    EXPECT_EQ(readFile(folder.file("a.xml")), textBytes("<a/>"));
+}
+
+TEST_F(CliEdit, WhatTheEditorIgnoresIsRefusedWithExitOne) {
+    const std::string payload = folder.file("p.txt");
+    writeFile(payload, textBytes("x"));
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{"edit", sample, "4", "--text", "x", "-o", out}, "row 4 ('free') is locked"},
+        {{"edit", sample, "1", "--text", "x", "-o", out}, "not an XML or label box"},
+        {{"edit", sample, "0", "--text", "x", "-o", out}, "row 0 ('ftyp') is locked"},
+        {{"delete", sample, "4", "-o", out}, "row 4 ('free') is locked"},
+        {{"import", sample, "4", payload, "-o", out}, "row 4 ('free') is locked"},
+        {{"import", sample, "1", payload, "-o", out}, "takes no payload from a file"},
+        {{"export", sample, "1", out}, "is an association box"},
+        {{"import", sample, "3", folder.file("missing.xml"), "-o", out}, "Couldn't open the file!"},
+        {{"export", sample, "3", folder.file("no/such/folder.xml")}, "Couldn't create file!"},
+        {{"edit", sample, "9", "--text", "x", "-o", out}, "no row 9"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[2]);
+        const CliResult result = cli(c.args);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_FALSE(std::filesystem::exists(out));
+    }
+}
+
+TEST_F(CliEdit, AddToADocumentWithoutBoxesFails) {
+    const std::string empty = folder.file("empty.jp2");
+    writeFile(empty, kSignatureBytes);
+    const CliResult result = cli({"add", empty, "xml", "-o", out});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err, "");
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(CliEdit, MisusedArgumentsAreUsageErrors) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"add", sample, "png", "-o", out},
+        {"add", sample, "asoc", "--text", "x", "-o", out},
+        {"add", sample, "geotiff", "--text", "x", "-o", out},
+        {"add", sample, "xml", "--text", "x", "--text-file", sample, "-o", out},
+        {"add", sample, "xml", "--at", "one", "-o", out},
+        {"edit", sample, "3", "-o", out},
+        {"edit", sample, "x", "--text", "x", "-o", out},
+        {"export", sample, "3"},
+        {"delete", sample, "1", "--text", "x", "-o", out},
+    };
+    for (const auto& args : cases) {
+        SCOPED_TRACE(args[0] + " " + args[2]);
+        const CliResult result = cli(args);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.err, "");
+    }
+}
+
+TEST_F(CliEdit, ATextWithANulByteIsRefusedNotCut) {
+    const std::string text = folder.file("nul.txt");
+    writeFile(text, {'a', 0, 'b'});
+    const CliResult result = cli({"edit", sample, "3", "--text-file", text, "-o", out});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("NUL"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+}  // namespace
+}  // namespace bq::test
