@@ -525,6 +525,41 @@ TEST_P(CommandsTest, ExportIgnoresAssociationsAndNoSelection) {
     EXPECT_TRUE(platform.callsOf(ScriptedPlatform::Kind::ChooseSaveFile).empty());
 }
 
+TEST(ExportName, BaseNameTakesThePartAfterTheLastSlashOfEitherKind) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\scans\\site.final.jp2", "site.final.jp2"},
+        {"/home/me/a.jp2", "a.jp2"},
+        {"mixed/dir\\name.jpx", "name.jpx"},
+        {"plain.jp2", "plain.jp2"},
+        {"folder/", ""},
+        {"", ""},
+    };
+    for (const auto& [path, base] : cases) {
+        EXPECT_EQ(baseName(path), base) << path;
+    }
+}
+
+TEST(ExportName, ProposedNameCutsAtTheLastDotAndKeepsTheExtensionWithinTheBuffer) {
+    const struct {
+        std::string path;
+        std::string expected;
+    } cases[] = {
+        {"C:\\scans\\site.final.jp2", "site.final.xml"},
+        {"C:\\scans.d\\noext", "noext.xml"},
+        {".jp2", ".xml"},
+        {"", ".xml"},
+        // A base name of 259 characters leaves room for the extension only by cutting it.
+        {"C:\\" + std::string(259, 'a'), std::string(255, 'a') + ".xml"},
+        {std::string(300, 'b') + ".jp2", std::string(255, 'b') + ".xml"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.size());
+        const std::string name = proposedExportName(c.path, ".xml");
+        EXPECT_EQ(name, c.expected);
+        EXPECT_LE(name.size(), kPathBufferSize - 1);
+    }
+}
+
 // ---- takePaneText ----------------------------------------------------------------------
 
 TEST_P(CommandsTest, TypedTextReachesTheSelectedBoxAndDeletingAllEmptiesIt) {
