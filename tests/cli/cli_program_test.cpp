@@ -1,0 +1,155 @@
+// boxquill-cli run as a program: its output, messages and exit codes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/cli_run.h"
+#include "tests/ui/test_files.h"
+
+namespace bq::test {
+namespace {
+
+class CliProgram : public testing::Test {
+  protected:
+    void SetUp() override {
+        BOXQUILL_NEEDS_SHELL();
+        sample = folder.file("sample.jp2");
+        writeFile(sample, sampleDocument());
+    }
+    CliResult cli(const std::vector<std::string>& args, const std::string& prefix = "") {
+        return runCli(folder, args, prefix);
+    }
+
+    TempFolder folder;
+    std::string sample;
+};
+
+TEST_F(CliProgram, ListPrintsTheRowsWithRefreshedAssociationSizes) {
+    const CliResult result = cli({"list", sample});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              "0\tFTYP\tFile type\t12\n"
+              "1\tASOC\tAssociation box\t28\n"
+              "2\t|  LBL \t   Label\t8\n"
+              "3\t|  XML \t   XML file\t4\n"
+              "4\tFREE\t\t3\n");
+}
+
+TEST_F(CliProgram, ListAsJsonDescribesEveryRow) {
+    const CliResult result = cli({"list", "--json", sample});
+    ASSERT_EQ(result.exitCode, 0);
+    const auto rows = nlohmann::json::parse(result.out);
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[1]["index"], 1);
+    EXPECT_EQ(rows[1]["id"], "ASOC");
+    EXPECT_EQ(rows[1]["description"], "Association box");
+    EXPECT_EQ(rows[1]["size"], 28);
+    EXPECT_EQ(rows[1]["type"], "asoc");
+    EXPECT_EQ(rows[1]["locked"], false);
+    EXPECT_EQ(rows[3]["depth"], 1);
+    EXPECT_EQ(rows[3]["parent"], 1);
+    EXPECT_EQ(rows[0]["locked"], true);
+    EXPECT_TRUE(rows[0]["parent"].is_null());
+}
+
+TEST_F(CliProgram, ShowPrintsTheBoxTextAsItIs) {
+    const std::string file = folder.file("text.jp2");
+    writeFile(file, concat({kSignatureBytes, boxBytes("xml ", textBytes("<a>\n<b/>\n</a>"))}));
+    const CliResult result = cli({"show", file, "0"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "<a>\r\n<b/>\r\n</a>");
+}
+
+TEST_F(CliProgram, FailuresPrintTheEditorsMessageAndExitWithOne) {
+    const std::string codestream = folder.file("raw.j2k");
+    writeFile(codestream, {0xFF, 0x4F, 0xFF, 0x51, 0, 0});
+    const std::string damaged = folder.file("damaged.jp2");
+    writeFile(damaged, concat({kSignatureBytes, {0, 0, 0, 3, 'x', 'x', 'x', 'x', 0, 0}}));
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Case cases[] = {
+        {{"list", folder.file("missing.jp2")}, "Couldn't open the file\n"},
+        {{"list", codestream}, "Couldn't read the file!\n\nIt looks like a J2K file, not JP2. \n"},
+        {{"list", damaged},
+         "Couldn't parse the file!\n\nPlease send it to support@boxquill.org so we could find out "
+         "what's wrong. \n"},
+        {{"show", sample, "5"}, "boxquill-cli: no row 5: the document has 5 row(s)\n"},
+        {{"save", sample, "-o", folder.file("none/out.jp2")}, "Couldn't create file!\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const CliResult result = cli(c.args);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.out, "");
+        EXPECT_EQ(result.err, c.err);
+    }
+}
+
+TEST_F(CliProgram, UsageErrorsExitWithTwoAndHelpWithZero) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"frobnicate"},
+                                               {"list"},
+                                               {"list", sample, "-o", "x"},
+                                               {"show", sample, "x"},
+                                               {"save", sample},
+                                               {"list", "--nope", sample}}) {
+        SCOPED_TRACE(args.empty() ? std::string("(none)") : args[0]);
+        const CliResult result = cli(args);
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(result.err, "");
+    }
+    for (const char* command :
+         {"list", "show", "export", "import", "add", "edit", "delete", "save"}) {
+        SCOPED_TRACE(command);
+        const CliResult result = cli({command, "--help"});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.out.rfind(std::string("usage: boxquill-cli ") + command, 0), 0u)
+            << result.out;
+    }
+    EXPECT_EQ(cli({"--help"}).exitCode, 0);
+}
+
+TEST_F(CliProgram, SaveWritesTheDocumentUnchangedFollowingTheExtensionRule) {
+    const CliResult result = cli({"save", sample, "-o", folder.file("copy")});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(readFile(folder.file("copy.jp2")), sampleDocument());
+
+    // A file only the extended name hits is replaced only when --yes says so.
+    writeFile(folder.file("copy.jp2"), {1, 2, 3});
+    EXPECT_EQ(cli({"save", sample, "-o", folder.file("copy")}).exitCode, 1);
+    EXPECT_EQ(readFile(folder.file("copy.jp2")), (Bytes{1, 2, 3}));
+    EXPECT_EQ(cli({"save", sample, "-o", folder.file("copy"), "--yes"}).exitCode, 0);
+    EXPECT_EQ(readFile(folder.file("copy.jp2")), sampleDocument());
+}
+
+TEST_F(CliProgram, AFailedOpenWritesNothing) {
+    EXPECT_EQ(cli({"save", folder.file("missing.jp2"), "-o", folder.file("out.jp2")}).exitCode, 1);
+    EXPECT_EQ(folder.names(), std::vector<std::string>{"sample.jp2"});
+}
+
+TEST_F(CliProgram, AWriteFailureHalfwayKeepsTheTargetsOldBytes) {
+    // A document larger than the file size limit the program runs under: writing it fails
+    // partway with EFBIG (the signal is ignored so the write reports it).
+    const std::string big = folder.file("big.jp2");
+    writeFile(big, concat({kSignatureBytes, boxBytes("xml ", Bytes(40000, 'x'))}));
+    const std::string target = folder.file("target.jp2");
+    const Bytes old(3000, 7);
+    writeFile(target, old);
+    const CliResult result = cli({"save", big, "-o", target}, "trap '' XFSZ; ulimit -f 20; ");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "Couldn't write to the file!\n");
+    EXPECT_EQ(readFile(target), old);
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"big.jp2", "sample.jp2", "target.jp2"}));
+}
+
+}  // namespace
+}  // namespace bq::test
