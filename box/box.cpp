@@ -48,6 +48,10 @@ bool readZeroFilled(ByteStream& stream, std::uint32_t count, std::vector<std::ui
     }
 }
 
+int shownDepth(const Box& box) {
+    return box.depth < 0 ? 0 : (box.depth > kMaxShownDepth ? kMaxShownDepth : box.depth);
+}
+
 }  // namespace
 
 std::string Box::description() const {
@@ -128,7 +132,7 @@ std::string upperTypeText(std::uint32_t value) {
 
 std::string idText(const Box& box, std::optional<std::uint32_t> value) {
     std::string text;
-    for (int level = 0; level < box.depth; ++level) {
+    for (int level = 0; level < shownDepth(box); ++level) {
         text += "|  ";
     }
     text += upperTypeText(value.value_or(box.type));
@@ -136,7 +140,7 @@ std::string idText(const Box& box, std::optional<std::uint32_t> value) {
 }
 
 std::string baseDescription(const Box& box) {
-    std::string text(box.depth > 0 ? static_cast<std::size_t>(box.depth) * 3 : 0, ' ');
+    std::string text(static_cast<std::size_t>(shownDepth(box)) * 3, ' ');
     text += typeName(box.type);
     return text;
 }

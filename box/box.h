@@ -87,14 +87,19 @@ class GenericBox final : public Box {
     using Box::Box;
 };
 
-// The ID column text: "|  " per level of depth, then the four characters of `value` (the
-// box's type when none is given), upper-cased.
+// Indentation stops growing past this depth: a crafted file of nothing but nested
+// associations would otherwise make every row's texts grow with it, quadratic in memory.
+constexpr int kMaxShownDepth = 200;
+
+// The ID column text: "|  " per level of depth (at most kMaxShownDepth levels), then the four
+// characters of `value` (the box's type when none is given), upper-cased.
 std::string idText(const Box& box, std::optional<std::uint32_t> value = std::nullopt);
 // The bytes up to the first NUL (or all of them when there is none).
 std::string nulTerminatedText(const std::vector<std::uint8_t>& bytes);
 // The four characters of a type, upper-cased, without indentation.
 std::string upperTypeText(std::uint32_t value);
-// Three blanks per level of depth and the type's name, as the Description column shows it.
+// Three blanks per level of depth (at most kMaxShownDepth levels) and the type's name, as the
+// Description column shows it.
 std::string baseDescription(const Box& box);
 
 }  // namespace bq

@@ -216,7 +216,8 @@ TEST(ReadBox, BoxRunningPastTheEndStaysWithZerosForTheMissingBytes) {
 }
 
 TEST(ReadBox, AssociationDeeperThanAnyDisplayBufferKeepsWholeTexts) {
-    constexpr int kDepth = 200;
+    constexpr int kDepth = kMaxShownDepth;
+    static_assert(kDepth >= 200);
     Bytes file;
     file.signature();
     const std::string leaf = "<deep/>";
@@ -237,6 +238,11 @@ TEST(ReadBox, AssociationDeeperThanAnyDisplayBufferKeepsWholeTexts) {
     EXPECT_EQ(idText(deepest), bars + "XML ");
     EXPECT_EQ(deepest.description(), std::string(3 * kDepth, ' ') + "XML file");
     EXPECT_EQ(deepest.text(), leaf);
+    // Deeper still, the indentation stays at its widest.
+    GenericBox deeper(0, kTypeLbl);
+    deeper.depth = kDepth + 50;
+    EXPECT_EQ(idText(deeper), bars + "LBL ");
+    EXPECT_EQ(deeper.description(), std::string(3 * kDepth, ' ') + "Label");
     const Box& after = *result.boxes[kDepth + 1];
     EXPECT_EQ(after.depth, 0);
     EXPECT_EQ(after.description(), "Reader requirements");
