@@ -1,0 +1,348 @@
+#include "ui/win32/shell.h"
+
+#include <commctrl.h>
+
+#include <new>
+#include <optional>
+#include <string>
+
+#include "ui/commands.h"
+#include "ui/control_ids.h"
+#include "ui/list_rules.h"
+#include "ui/open_document.h"
+#include "ui/save_document.h"
+
+namespace bq::win32 {
+namespace {
+
+// Window procedures are called by the system: nothing may be thrown through them. Running
+// out of memory is the one failure the editor's code lets escape; it is reported, the
+// message otherwise treated as handled.
+template <typename Handler>
+bool guarded(App& app, Handler&& handler) {
+    try {
+        handler();
+        return true;
+    } catch (const std::bad_alloc&) {
+        app.showError("Out of memory.");
+    } catch (...) {
+        app.showError("Internal error.");
+    }
+    return false;
+}
+
+}  // namespace
+
+Shell::Shell(HINSTANCE instance)
+    : instance_(instance), platform_(instance), app_(platform_, boxes_) {}
+
+Shell::~Shell() {
+    if (mainWindow_ != nullptr && IsWindow(mainWindow_)) {
+        DestroyWindow(mainWindow_);
+        // Destruction posted a quit message meant for a loop that no longer runs.
+        MSG message;
+        PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+    }
+}
+
+bool Shell::createWindows() {
+    InitCommonControls();
+
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.style = CS_DBLCLKS;
+    windowClass.lpfnWndProc = &Shell::mainWindowProc;
+    windowClass.hInstance = instance_;
+    windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_APP_LARGE));
+    windowClass.hIconSm = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_APP_SMALL));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kWindowClassName;
+    RegisterClassExA(&windowClass);  // fails harmlessly when already registered
+
+    {
+        ScreenDc screen;
+        app_.dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX);
+        app_.dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    }
+
+    const Size client = clientSize(app_.dpiX, app_.dpiY);
+    RECT outer{0, 0, client.width, client.height};
+    AdjustWindowRect(&outer, WS_OVERLAPPEDWINDOW, FALSE);
+    app_.minWidth = outer.right - outer.left;
+    app_.minHeight = outer.bottom - outer.top;
+    const Point at = windowPlacement({GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                                     {app_.minWidth, app_.minHeight});
+
+    mainWindow_ =
+        CreateWindowExA(0, kWindowClassName, app_.title().c_str(), WS_OVERLAPPEDWINDOW, at.x, at.y,
+                        app_.minWidth, app_.minHeight, nullptr, nullptr, instance_, this);
+    if (mainWindow_ == nullptr) {
+        return app_.showError(kNoWindowMessage);
+    }
+    platform_.attach(mainWindow_, nullptr);
+
+    panel_ = CreateDialogParamA(instance_, MAKEINTRESOURCEA(IDD_PANEL), mainWindow_,
+                                &Shell::panelProc, reinterpret_cast<LPARAM>(this));
+    if (panel_ == nullptr) {
+        return app_.showError(kNoDialogMessage);
+    }
+    platform_.attach(mainWindow_, panel_);
+    // Typing is limited only by memory, not by the edit control's default 32 K characters.
+    SendMessageA(control(IDC_CONTENT), EM_SETLIMITTEXT, 0, 0);
+
+    if (!boxes_.setup(control(IDC_LIST), true, true, false, true)) {
+        return app_.showError(kNoListMessage);
+    }
+    boxes_.textColourCallback = [this](int row) {
+        return static_cast<COLORREF>(rowTextColour(boxes_, row, GetSysColor(COLOR_WINDOWTEXT)));
+    };
+    for (int column = 0; column < static_cast<int>(kColumns.size()); ++column) {
+        const ColumnSpec& spec = kColumns[static_cast<std::size_t>(column)];
+        boxes_.addColumn(column, columnWidth(column, app_.dpiX), spec.caption,
+                         static_cast<int>(spec.alignment));
+    }
+
+    statusBar_ = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, kStatusText,
+                                     mainWindow_, IDC_STATUS);
+
+    ShowWindow(mainWindow_, SW_SHOWNORMAL);
+    UpdateWindow(mainWindow_);
+    app_.resetDocument();
+    return true;
+}
+
+void Shell::openFromTail(std::string_view tail) {
+    if (!tail.empty()) {
+        guarded(app_, [&] { openDocument(app_, std::string(pathFromTail(tail))); });
+    }
+}
+
+int Shell::messageLoop() {
+    const HACCEL accelerators = LoadAcceleratorsA(instance_, MAKEINTRESOURCEA(IDR_ACCEL));
+    MSG message;
+    for (;;) {
+        if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
+                return 1;
+            }
+            if (mainWindow_ != nullptr && accelerators != nullptr &&
+                TranslateAcceleratorA(mainWindow_, accelerators, &message)) {
+                continue;
+            }
+            if (panel_ != nullptr && IsDialogMessageA(panel_, &message)) {
+                continue;
+            }
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        } else {
+            Sleep(8);
+            if (idle_.pass()) {
+                onIdle();
+            }
+        }
+    }
+}
+
+void Shell::onIdle() {
+    guarded(app_, [&] { refreshAssociationSizes(boxes_); });
+}
+
+LRESULT CALLBACK Shell::mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* shell = reinterpret_cast<Shell*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (shell == nullptr) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    LRESULT result = 0;
+    if (!guarded(shell->app_,
+                 [&] { result = shell->onMainMessage(window, message, wParam, lParam); })) {
+        return 0;
+    }
+    return result;
+}
+
+LRESULT Shell::onMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_SIZE:
+            layoutPanel(wParam, lParam);
+            break;
+        case WM_CLOSE:
+            return onClose();
+        case WM_DESTROY:
+            onDestroy();
+            return 0;
+        case WM_NCDESTROY:
+            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            mainWindow_ = nullptr;
+            panel_ = nullptr;
+            statusBar_ = nullptr;
+            platform_.attach(nullptr, nullptr);
+            break;
+        case WM_GETMINMAXINFO: {
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            limits->ptMinTrackSize.x = app_.minWidth;
+            limits->ptMinTrackSize.y = app_.minHeight;
+            return 0;
+        }
+        case WM_COMMAND:
+            if (onAccelerator(LOWORD(wParam))) {
+                return 0;
+            }
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Shell::layoutPanel(WPARAM wParam, LPARAM lParam) {
+    // During creation the panel does not exist yet; minimised, there is nothing to show.
+    if (panel_ == nullptr || wParam == SIZE_MINIMIZED) {
+        return;
+    }
+    SendMessageA(mainWindow_, WM_SETREDRAW, FALSE, 0);
+    RECT client{};
+    GetClientRect(mainWindow_, &client);
+    const int width = client.right - client.left;
+    int panelHeight = client.bottom - client.top;
+    if (statusBar_ != nullptr) {
+        SendMessageA(statusBar_, WM_SIZE, wParam, lParam);
+        RECT status{};
+        GetClientRect(statusBar_, &status);
+        panelHeight -= status.bottom - status.top;
+    }
+    SetWindowPos(panel_, nullptr, 0, 0, width, panelHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+    for (const ControlPlacement& placement :
+         panelLayout(width, panelHeight, app_.dpiX, app_.dpiY)) {
+        const Edges& e = placement.edges;
+        moveControl(panel_, control(placement.controlId), e.left, e.top, e.right, e.bottom, true);
+    }
+    SendMessageA(mainWindow_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(mainWindow_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+LRESULT Shell::onClose() {
+    if (app_.modified() && !platform_.askYesNo(kConfirmationCaption, kQuitQuestion)) {
+        return 0;
+    }
+    DestroyWindow(mainWindow_);
+    return 0;
+}
+
+void Shell::onDestroy() {
+    app_.resetDocument();
+    PostQuitMessage(0);
+}
+
+bool Shell::onAccelerator(int commandId) {
+    switch (commandId) {
+        case IDM_SELECT_ALL: {
+            const HWND pane = control(IDC_CONTENT);
+            if (pane != nullptr && GetFocus() == pane) {
+                SendMessageA(pane, EM_SETSEL, 0, -1);
+                return true;
+            }
+            return false;
+        }
+        case IDM_OPEN:
+            if (platform_.isControlEnabled(IDC_LOAD)) {
+                openDocument(app_, std::nullopt);
+            }
+            return false;
+        case IDM_SAVE:
+            if (platform_.isControlEnabled(IDC_SAVE)) {
+                saveDocument(app_);
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+INT_PTR CALLBACK Shell::panelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        return TRUE;
+    }
+    auto* shell = reinterpret_cast<Shell*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (shell == nullptr) {
+        return FALSE;
+    }
+    INT_PTR result = FALSE;
+    guarded(shell->app_, [&] { result = shell->onPanelMessage(message, wParam, lParam); });
+    return result;
+}
+
+INT_PTR Shell::onPanelMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND: {
+            const int id = LOWORD(wParam);
+            const int code = HIWORD(wParam);
+            // The pane's text replaced by the program is no edit of the box.
+            if (id == IDC_CONTENT && code == EN_CHANGE && platform_.settingText()) {
+                return FALSE;
+            }
+            panelCommand(app_, id, code);
+            return FALSE;
+        }
+        case WM_NOTIFY:
+            onListNotify(*reinterpret_cast<const NMHDR*>(lParam));
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+void Shell::onListNotify(const NMHDR& header) {
+    if (header.idFrom != IDC_LIST) {
+        return;
+    }
+    switch (header.code) {
+        case LVN_KEYDOWN:
+            listKeyDown(app_, reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey);
+            break;
+        case LVN_ITEMCHANGED: {
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            listItemChanged(app_, change.iItem, change.uChanged);
+            break;
+        }
+        case LVN_ITEMACTIVATE: {
+            const auto& activation = reinterpret_cast<const NMITEMACTIVATE&>(header);
+            listItemChanged(app_, activation.iItem, activation.uChanged);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void moveControl(HWND parent, HWND control, int left, int top, int right, int bottom,
+                 bool repaint) {
+    if (control == nullptr) {
+        return;
+    }
+    RECT window{};
+    GetWindowRect(control, &window);
+    POINT corner{window.left, window.top};
+    ScreenToClient(parent, &corner);
+    const Edges current{corner.x, corner.y, corner.x + (window.right - window.left),
+                        corner.y + (window.bottom - window.top)};
+    const Edges moved = resolveMove(current, {left, top, right, bottom});
+    MoveWindow(control, moved.left, moved.top, moved.right - moved.left, moved.bottom - moved.top,
+               repaint ? TRUE : FALSE);
+}
+
+int run(HINSTANCE instance, std::string_view commandLineTail) {
+    Shell shell(instance);
+    if (!shell.createWindows()) {
+        return 0;
+    }
+    shell.openFromTail(commandLineTail);
+    return shell.messageLoop();
+}
+
+}  // namespace bq::win32

@@ -1,0 +1,77 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+#include "ui/app.h"
+#include "ui/layout.h"
+#include "ui/win32/list_view_box_list.h"
+#include "ui/win32/win32_platform.h"
+
+namespace bq::win32 {
+
+inline constexpr const char* kWindowClassName = "Boxquill {7A3C91E2-5B08-4D6F-9E14-C2B85F0A6D37}";
+inline constexpr const char* kStatusText =
+    "Select a box to see its content. Insert adds a box, Delete removes one.";
+inline constexpr std::string_view kQuitQuestion = "The file is modified. Quit? ";
+inline constexpr std::string_view kNoWindowMessage = "Couldn't create a simple window! \n:-()";
+inline constexpr std::string_view kNoDialogMessage = "Internal error (no dialog)";
+inline constexpr std::string_view kNoListMessage = "Failed to setup the list control";
+
+// The program's frame: the main window, the panel of controls that fills it, the status bar,
+// the document in the panel's list, and the message loop. Tests drive one in-process.
+class Shell {
+  public:
+    explicit Shell(HINSTANCE instance);
+    Shell(const Shell&) = delete;
+    Shell& operator=(const Shell&) = delete;
+    ~Shell();
+
+    // Creates and shows the windows; false (the failure shown) when one cannot be made.
+    bool createWindows();
+    // Opens the file a command-line tail names; an empty tail opens nothing.
+    void openFromTail(std::string_view tail);
+    // Runs until the quit message; 1 then.
+    int messageLoop();
+
+    App& app() { return app_; }
+    ListViewBoxList& boxes() { return boxes_; }
+    HWND mainWindow() const { return mainWindow_; }
+    HWND panel() const { return panel_; }
+    HWND statusBar() const { return statusBar_; }
+    HWND control(int id) const { return panel_ != nullptr ? GetDlgItem(panel_, id) : nullptr; }
+
+  private:
+    static LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static INT_PTR CALLBACK panelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+    LRESULT onMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR onPanelMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void layoutPanel(WPARAM wParam, LPARAM lParam);
+    LRESULT onClose();
+    void onDestroy();
+    // True when the command was handled completely (no default processing).
+    bool onAccelerator(int commandId);
+    void onListNotify(const NMHDR& header);
+    void onIdle();
+
+    HINSTANCE instance_;
+    Win32Platform platform_;
+    ListViewBoxList boxes_;
+    App app_;
+    HWND mainWindow_ = nullptr;
+    HWND panel_ = nullptr;
+    HWND statusBar_ = nullptr;
+    IdleCounter idle_;
+};
+
+// Moves `control` to the edges given in `parent`'s client coordinates; a zero edge keeps the
+// current one. Nothing when there is no control.
+void moveControl(HWND parent, HWND control, int left, int top, int right, int bottom, bool repaint);
+
+// The whole program: the windows, the command-line file, the loop. The exit code: 1 after a
+// normal close, 0 when the windows could not be made.
+int run(HINSTANCE instance, std::string_view commandLineTail);
+
+}  // namespace bq::win32

@@ -1,0 +1,144 @@
+#include "ui/win32/win32_platform.h"
+
+#include <commdlg.h>
+
+#include <array>
+#include <string>
+
+#include "ui/control_ids.h"
+
+namespace bq::win32 {
+namespace {
+
+std::optional<std::string> runFileDialog(HWND owner, const FileDialogRequest& request, bool save) {
+    // "name\0pattern\0" per entry and one more NUL at the end.
+    std::string filter;
+    for (const FileFilter& entry : request.filters) {
+        filter += entry.name;
+        filter.push_back('\0');
+        filter += entry.pattern;
+        filter.push_back('\0');
+    }
+    filter.push_back('\0');
+
+    std::array<char, kPathBufferSize> name{};
+    request.initialName.copy(name.data(), name.size() - 1);
+
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = name.data();
+    dialog.nMaxFile = static_cast<DWORD>(name.size());
+    dialog.Flags = request.options;
+    const BOOL chosen = save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    name.back() = '\0';
+    return std::string(name.data());
+}
+
+}  // namespace
+
+bool Win32Platform::askYesNo(std::string_view caption, std::string_view text) {
+    return MessageBoxA(mainWindow_, std::string(text).c_str(), std::string(caption).c_str(),
+                       MB_YESNO) == IDYES;
+}
+
+void Win32Platform::showErrorBox(std::string_view caption, std::string_view text) {
+    MessageBoxA(mainWindow_, std::string(text).c_str(), std::string(caption).c_str(),
+                MB_OK | MB_ICONERROR);
+}
+
+std::optional<std::string> Win32Platform::chooseOpenFile(const FileDialogRequest& request) {
+    return runFileDialog(mainWindow_, request, false);
+}
+
+std::optional<std::string> Win32Platform::chooseSaveFile(const FileDialogRequest& request) {
+    return runFileDialog(mainWindow_, request, true);
+}
+
+int Win32Platform::runAddDialog() {
+    // Owned by the main window, so the document cannot change under the command while the
+    // dialog is open.
+    const INT_PTR id =
+        DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_ADD), mainWindow_, addDialogProc, 0);
+    return id > 0 ? static_cast<int>(id) : IDC_ADD_CANCEL;
+}
+
+void Win32Platform::setTitle(std::string_view title) {
+    if (mainWindow_ != nullptr) {
+        SetWindowTextA(mainWindow_, std::string(title).c_str());
+    }
+}
+
+void Win32Platform::setControlText(int id, std::string_view text) {
+    if (panel_ == nullptr) {
+        return;
+    }
+    const bool outer = settingText_;
+    settingText_ = true;
+    SetDlgItemTextA(panel_, id, std::string(text).c_str());
+    settingText_ = outer;
+}
+
+std::string Win32Platform::controlText(int id) {
+    const HWND window = control(id);
+    if (window == nullptr) {
+        return {};
+    }
+    const int length = GetWindowTextLengthA(window);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
+}
+
+void Win32Platform::enableControl(int id, bool enabled) {
+    if (const HWND window = control(id)) {
+        EnableWindow(window, enabled ? TRUE : FALSE);
+    }
+}
+
+bool Win32Platform::isControlEnabled(int id) {
+    const HWND window = control(id);
+    return window != nullptr && IsWindowEnabled(window);
+}
+
+void Win32Platform::setReadOnly(int id, bool readOnly) {
+    if (const HWND window = control(id)) {
+        SendMessageA(window, EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
+    }
+}
+
+INT_PTR CALLBACK addDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
+    switch (message) {
+        case WM_INITDIALOG:
+            return TRUE;  // the default focus
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDOK:  // Enter: the default button
+                    EndDialog(dialog, IDC_ADD_XML);
+                    return TRUE;
+                case IDC_ADD_XML:
+                case IDC_ADD_ASSOCIATION:
+                case IDC_ADD_LABEL:
+                case IDC_ADD_GEOTIFF:
+                case IDC_ADD_GML:
+                case IDC_ADD_CANCEL:  // Cancel, Escape and the close box
+                    EndDialog(dialog, LOWORD(wParam));
+                    return TRUE;
+                default:
+                    return FALSE;
+            }
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace bq::win32
