@@ -7,7 +7,7 @@ namespace bq {
 // 'asoc': a container whose children follow it in the file as boxes of their own. Its size
 // is recomputed from the rows nested in it before it is written.
 class AssociationBox final : public Box {
-public:
+  public:
     explicit AssociationBox(std::uint32_t payloadSize = 0) : Box(payloadSize, kTypeAsoc) {}
 
     bool isLocked() const override { return false; }

@@ -8,7 +8,7 @@ namespace bq {
 
 // 'ftyp': brand, minor version and compatibility list, shown as a one-line summary.
 class FileTypeBox final : public Box {
-public:
+  public:
     static constexpr int kMaxCompatibility = 32;
 
     explicit FileTypeBox(std::uint32_t payloadSize) : Box(payloadSize, kTypeFtyp) {}

@@ -7,7 +7,7 @@ namespace bq {
 // Shared by the XML and label boxes: editable text held in `data`, which always has room for
 // at least `capacity` bytes.
 class TextBox : public Box {
-public:
+  public:
     TextBox(std::uint32_t payloadSize, std::uint32_t type, int capacity)
         : Box(payloadSize, type), capacity(capacity) {}
 
@@ -21,20 +21,20 @@ public:
 
 // 'xml ': line ends become CR LF when read or imported.
 class XmlBox final : public TextBox {
-public:
+  public:
     explicit XmlBox(std::uint32_t payloadSize = 0) : TextBox(payloadSize, kTypeXml, 0) {}
 
     FileKind fileKind() const override { return {"XML", ".xml"}; }
     bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) override;
     bool importPayload(ByteStream& stream, std::uint32_t fileSize) override;
 
-private:
+  private:
     bool normaliseLineEnds();
 };
 
 // 'lbl ': one trailing NUL is dropped when read.
 class LabelBox final : public TextBox {
-public:
+  public:
     explicit LabelBox(std::uint32_t payloadSize = 0)
         : TextBox(payloadSize, kTypeLbl, static_cast<int>(payloadSize)) {}
 
