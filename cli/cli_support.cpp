@@ -107,11 +107,14 @@ std::string checkArguments(const CliArgs& args, const CommandSpec& spec) {
         return "expected " + std::to_string(spec.positionals) + " argument(s) after '" +
                std::string(spec.name) + "', got " + std::to_string(args.positionals.size());
     }
+    // Built by appending: GCC 12 warns wrongly about a chain of + on a short literal here.
+    std::string problem = "'";
+    problem += spec.name;
     if (const unsigned extra = args.given & ~spec.allowed; extra != 0) {
-        return "'" + std::string(spec.name) + "' does not take " + optionList(extra);
+        return problem + "' does not take " + optionList(extra);
     }
     if (const unsigned missing = spec.required & ~args.given; missing != 0) {
-        return "'" + std::string(spec.name) + "' needs " + optionList(missing);
+        return problem + "' needs " + optionList(missing);
     }
     return {};
 }

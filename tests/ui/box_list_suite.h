@@ -35,11 +35,16 @@ class BoxListSuite : public testing::TestWithParam<BoxListSuiteFactory> {
         ASSERT_NE(list_, nullptr);
     }
 
+    static std::string numbered(char prefix, int i) {
+        std::string text(1, prefix);
+        text += std::to_string(i);
+        return text;
+    }
     // Appends rows named "R0", "R1", ... each owning a CountedBox whose size is its index.
     void appendRows(int count) {
         for (int i = 0; i < count; ++i) {
             const int row = list_->insertRow(
-                kAppendRow, {"R" + std::to_string(i), "D" + std::to_string(i), std::to_string(i)});
+                kAppendRow, {numbered('R', i), numbered('D', i), std::to_string(i)});
             ASSERT_EQ(row, i);
             list_->setRowBox(
                 row, std::make_unique<CountedBox>(static_cast<std::uint32_t>(i), destroyed_));
