@@ -2,7 +2,9 @@
 
 namespace bq {
 
-FileStream::~FileStream() { close(); }
+FileStream::~FileStream() {
+    close();
+}
 
 bool FileStream::open(const std::string& path, const char* mode) {
     close();
@@ -39,15 +41,21 @@ std::uint32_t FileStream::size() {
     return length > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<std::uint32_t>(length);
 }
 
-bool FileStream::hasError() const { return handle_ != nullptr && std::ferror(handle_) != 0; }
+bool FileStream::hasError() const {
+    return handle_ != nullptr && std::ferror(handle_) != 0;
+}
 
-bool FileStream::flush() { return handle_ != nullptr && std::fflush(handle_) == 0; }
+bool FileStream::flush() {
+    return handle_ != nullptr && std::fflush(handle_) == 0;
+}
 
 bool FileStream::good() const {
     return handle_ != nullptr && std::feof(handle_) == 0 && std::ferror(handle_) == 0;
 }
 
-bool FileStream::atEnd() const { return handle_ != nullptr && std::feof(handle_) != 0; }
+bool FileStream::atEnd() const {
+    return handle_ != nullptr && std::feof(handle_) != 0;
+}
 
 void FileStream::readU8(std::uint8_t& out) {
     out = static_cast<std::uint8_t>(std::fgetc(handle_));
@@ -115,6 +123,11 @@ bool FileStream::seek(std::uint32_t position) {
     }
     position_ = position;
 #if defined(_WIN32)
+    // Plain fseek where a 32-bit long reaches: some runtimes' _fseeki64 leaves the end-of-file
+    // indicator set, and a stream sought back from the end must read again.
+    if (position <= 0x7FFFFFFFu) {
+        return std::fseek(handle_, static_cast<long>(position), SEEK_SET) == 0;
+    }
     return _fseeki64(handle_, static_cast<std::int64_t>(position), SEEK_SET) == 0;
 #else
     return fseeko(handle_, static_cast<off_t>(position), SEEK_SET) == 0;
