@@ -35,6 +35,9 @@ std::unique_ptr<Box> makeBox(std::uint32_t type, std::uint32_t payloadSize) {
 }  // namespace
 
 std::unique_ptr<Box> readBox(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) {
+    if (!stream.isOpen()) {
+        return nullptr;
+    }
     std::uint32_t length = 0;
     std::uint32_t type = 0;
     stream.readU32(length);
