@@ -1,0 +1,453 @@
+// The program end to end under Wine: the shell in-process, read back and driven by messages,
+// real message boxes and file dialogs answered from a timer.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/win32/driver.h"
+#include "ui/app.h"
+#include "ui/control_ids.h"
+#include "ui/layout.h"
+#include "ui/list_rules.h"
+#include "ui/win32/shell.h"
+
+namespace bq::test {
+namespace {
+
+using win32::Shell;
+
+// A Windows path to a sample (the build gives the folder with forward slashes).
+std::string samplePath(const char* name) {
+    std::string path = std::string(BOXQUILL_SAMPLES_DIR) + "/" + name;
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    return path;
+}
+
+const std::string kSample = samplePath("nested-asoc.jp2");
+constexpr int kSampleRows = 12;
+constexpr int kXmlRow = 4;  // "|  XML" inside the outer association
+constexpr int kOuterAsocRow = 2;
+
+class ShellTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        shell_ = std::make_unique<Shell>(GetModuleHandleA(nullptr));
+        ASSERT_TRUE(shell_->createWindows());
+    }
+    void TearDown() override { shell_.reset(); }
+
+    HWND control(int id) const { return shell_->control(id); }
+    HWND list() const { return control(IDC_LIST); }
+    std::string title() const { return windowText(shell_->mainWindow()); }
+    std::string text(int id) const {
+        const HWND window = control(id);
+        std::string result(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+        result.resize(static_cast<std::size_t>(
+            GetWindowTextA(window, result.data(), static_cast<int>(result.size()))));
+        return result;
+    }
+    bool enabled(int id) const { return IsWindowEnabled(control(id)) != FALSE; }
+    bool readOnly(int id) const {
+        return (GetWindowLongA(control(id), GWL_STYLE) & ES_READONLY) != 0;
+    }
+    int rowCount() const { return static_cast<int>(SendMessageA(list(), LVM_GETITEMCOUNT, 0, 0)); }
+    std::string cell(int row, int column) const {
+        char buffer[512] = {};
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = buffer;
+        item.cchTextMax = sizeof buffer;
+        SendMessageA(list(), LVM_GETITEMTEXTA, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&item));
+        return buffer;
+    }
+    int selectedRow() const {
+        return static_cast<int>(
+            SendMessageA(list(), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
+    // As a click does: selection and focus, which the list reports to the panel.
+    void clickRow(int row) {
+        LVITEMA item{};
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list(), LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&item));
+    }
+    void typeIntoPane(const char* typed) {
+        const HWND pane = control(IDC_CONTENT);
+        const auto end = static_cast<WPARAM>(GetWindowTextLengthA(pane));
+        SendMessageA(pane, EM_SETSEL, end, static_cast<LPARAM>(end));
+        SendMessageA(pane, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(typed));
+    }
+    void postCommand(int id) {
+        PostMessageA(shell_->mainWindow(), WM_COMMAND, MAKEWPARAM(id, 1), 0);
+    }
+    // A step that waits for the message box `caption`, records its text and answers it.
+    void answerMessageBox(Driver& driver, const char* caption, int answer, std::string* text) {
+        driver.then(std::string("message box ") + caption, [=] {
+            const HWND box = findDialog(caption);
+            if (box == nullptr) {
+                return false;
+            }
+            if (text != nullptr) {
+                *text = staticTexts(box);
+            }
+            PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+            return true;
+        });
+    }
+    // A step that waits for the file dialog `caption` and chooses `path` in it.
+    void answerFileDialog(Driver& driver, const char* caption, std::string path) {
+        driver.then(std::string("file dialog ") + caption, [=] {
+            const HWND dialog = findDialog(caption);
+            const HWND focus = GetFocus();
+            if (dialog == nullptr || focus == nullptr || !IsChild(dialog, focus)) {
+                return false;
+            }
+            SetWindowTextA(focus, path.c_str());
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            return true;
+        });
+    }
+    void closeWhenDone(Driver& driver) {
+        driver.then("close", [this] {
+            PostMessageA(shell_->mainWindow(), WM_CLOSE, 0, 0);
+            return true;
+        });
+    }
+    void openSample() {
+        shell_->openFromTail(kSample);
+        ASSERT_EQ(rowCount(), kSampleRows);
+    }
+
+    std::unique_ptr<Shell> shell_;
+};
+
+TEST_F(ShellTest, StartsWithTheCommandLineFileListedAndNothingModified) {
+    shell_->openFromTail("\"" + kSample + "\"");  // as the shell quotes a path
+    ASSERT_EQ(rowCount(), kSampleRows);
+    const std::vector<std::vector<std::string>> expected = {
+        {"FTYP", "File type", "12"},          {"ASOC", "Association box", "0"},
+        {"|  XML ", "   XML file", "112"},     {"|  |  ASOC", "      Association box", "0"},
+        {"JP2C", "Image codestream", "1812"},
+    };
+    const int rows[] = {0, kOuterAsocRow, kXmlRow, 7, 11};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        for (int column = 0; column < 3; ++column) {
+            EXPECT_EQ(cell(rows[i], column), expected[i][static_cast<std::size_t>(column)])
+                << "row " << rows[i] << " column " << column;
+        }
+    }
+    EXPECT_EQ(title(), "Boxquill v1.1.363");
+    EXPECT_EQ(text(IDC_PATH), kSample);
+    EXPECT_TRUE(enabled(IDC_ADD));
+    EXPECT_TRUE(enabled(IDC_LOAD));
+    EXPECT_FALSE(enabled(IDC_SAVE));
+    EXPECT_FALSE(enabled(IDC_DELETE));
+    EXPECT_EQ(text(IDC_CONTENT), "");
+    EXPECT_TRUE(readOnly(IDC_CONTENT));
+    EXPECT_EQ(selectedRow(), -1);
+}
+
+TEST_F(ShellTest, IdlePassesBringTheAssociationSizesIntoTheList) {
+    openSample();
+    EXPECT_EQ(cell(kOuterAsocRow, 2), "0");
+    Driver driver;
+    driver.then("association sizes refreshed", [this] { return cell(kOuterAsocRow, 2) != "0"; });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_TRUE(driver.done());
+}
+
+TEST_F(ShellTest, SelectingARowShowsItsBoxWithoutMarkingTheDocumentModified) {
+    openSample();
+    clickRow(kXmlRow);
+    EXPECT_NE(text(IDC_CONTENT).find("<site name=\"weir\">\r\n"), std::string::npos);
+    EXPECT_FALSE(readOnly(IDC_CONTENT));
+    EXPECT_TRUE(enabled(IDC_DELETE));
+    EXPECT_TRUE(enabled(IDC_PAYLOAD_LOAD));
+    EXPECT_TRUE(enabled(IDC_PAYLOAD_SAVE));
+    // Setting the pane's text is no edit.
+    EXPECT_EQ(title(), "Boxquill v1.1.363");
+    EXPECT_FALSE(enabled(IDC_SAVE));
+
+    clickRow(0);  // the locked file type box
+    EXPECT_NE(text(IDC_CONTENT), "");
+    EXPECT_TRUE(readOnly(IDC_CONTENT));
+    EXPECT_FALSE(enabled(IDC_DELETE));
+    EXPECT_FALSE(enabled(IDC_PAYLOAD_LOAD));
+    EXPECT_FALSE(shell_->app().modified());
+}
+
+TEST_F(ShellTest, TypingIntoThePaneChangesTheBoxAndStarsTheTitle) {
+    openSample();
+    clickRow(kXmlRow);
+    typeIntoPane("<!-- checked -->");
+    EXPECT_EQ(title(), "Boxquill* v1.1.363");
+    EXPECT_TRUE(enabled(IDC_SAVE));
+    const std::string boxText = shell_->boxes().boxAt(kXmlRow)->text();
+    EXPECT_EQ(boxText.substr(boxText.size() - 16), "<!-- checked -->");
+}
+
+TEST_F(ShellTest, ClosingAModifiedDocumentAnsweredNoKeepsEverything) {
+    openSample();
+    clickRow(kXmlRow);
+    typeIntoPane("x");
+    std::string question;
+    Driver driver;
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDNO, &question);
+    driver.then("still open", [&] {
+        EXPECT_TRUE(IsWindow(shell_->mainWindow()));
+        EXPECT_EQ(title(), "Boxquill* v1.1.363");
+        EXPECT_EQ(rowCount(), kSampleRows);
+        EXPECT_EQ(selectedRow(), kXmlRow);
+        return true;
+    });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_NE(question.find("The file is modified. Quit? "), std::string::npos) << question;
+    EXPECT_EQ(shell_->mainWindow(), nullptr);
+    EXPECT_TRUE(driver.done());
+}
+
+TEST_F(ShellTest, ClosingAnUnmodifiedDocumentAsksNothing) {
+    openSample();
+    Driver driver;
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_EQ(shell_->mainWindow(), nullptr);
+}
+
+TEST_F(ShellTest, CtrlSDoesNothingWhileSaveIsDisabledAndSavesOnceModified) {
+    openSample();
+    const auto folder = std::filesystem::temp_directory_path() / "boxquill-shell-test";
+    std::filesystem::create_directories(folder);
+    const std::string saved = (folder / "saved.jp2").string();
+    std::filesystem::remove(saved);
+
+    bool dialogSeen = false;
+    Driver driver;
+    driver.then("Ctrl+S while Save is disabled", [&] {
+        SendMessageA(shell_->mainWindow(), WM_COMMAND, MAKEWPARAM(IDM_SAVE, 1), 0);
+        return true;
+    });
+    driver.then("no save dialog", [&] {
+        if (const HWND dialog = findDialog("Save As")) {
+            dialogSeen = true;
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        return true;
+    });
+    driver.then("modify, then Ctrl+S", [&] {
+        clickRow(kXmlRow);
+        typeIntoPane(" ");
+        postCommand(IDM_SAVE);
+        return true;
+    });
+    answerFileDialog(driver, "Save As", saved);
+    driver.then("saved", [&] { return !shell_->app().modified(); });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_FALSE(dialogSeen);
+
+    std::ifstream file(saved, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
+    ASSERT_GT(bytes.size(), 12u);
+    EXPECT_EQ(std::string(bytes.begin() + 4, bytes.begin() + 8), "jP  ");
+    file.close();
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(ShellTest, CtrlOOpensTheChosenFile) {
+    Driver driver;
+    driver.then("Ctrl+O", [this] {
+        postCommand(IDM_OPEN);
+        return true;
+    });
+    answerFileDialog(driver, "Open", kSample);
+    driver.then("loaded", [this] { return rowCount() == kSampleRows; });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_TRUE(driver.done());
+}
+
+TEST_F(ShellTest, AFileThatCannotBeOpenedShowsTheErrorBoxAndTheProgramStaysUp) {
+    std::string message;
+    Driver driver;
+    answerMessageBox(driver, "Boxquill - Error!", IDOK, &message);
+    shell_->openFromTail("Z:\\no\\such\\file.jp2");  // the box runs its own loop
+    EXPECT_EQ(message, "\nCouldn't open the file \n\n");
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_TRUE(IsWindow(shell_->mainWindow()));
+    EXPECT_FALSE(enabled(IDC_ADD));
+}
+
+TEST_F(ShellTest, TheAddDialogInsertsTheChosenBoxBeforeTheCodestream) {
+    openSample();
+    std::vector<std::string> captions;
+    Driver driver;
+    driver.then("press Add", [this] {
+        PostMessageA(control(IDC_ADD), BM_CLICK, 0, 0);
+        return true;
+    });
+    driver.then("choose XML", [&] {
+        const HWND dialog = findDialog("Add JP2 box");
+        if (dialog == nullptr) {
+            return false;
+        }
+        for (int id : {IDC_ADD_XML, IDC_ADD_GEOTIFF, IDC_ADD_ASSOCIATION, IDC_ADD_LABEL,
+                       IDC_ADD_GML, IDC_ADD_CANCEL}) {
+            captions.push_back(windowText(GetDlgItem(dialog, id)));
+        }
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ADD_XML, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_ADD_XML)));
+        return true;
+    });
+    driver.then("added", [this] { return rowCount() == kSampleRows + 1; });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_EQ(captions, (std::vector<std::string>{"XML", "GeoTIFF", "Association container",
+                                                  "Label", "GML boxes", "Cancel"}));
+}
+
+TEST_F(ShellTest, TheAddDialogPutsTheNewRowInPlaceAndSelectsIt) {
+    openSample();
+    Driver driver;
+    driver.then("press Add", [this] {
+        PostMessageA(control(IDC_ADD), BM_CLICK, 0, 0);
+        return true;
+    });
+    driver.then("choose Label", [] {
+        const HWND dialog = findDialog("Add JP2 box");
+        if (dialog == nullptr) {
+            return false;
+        }
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ADD_LABEL, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_ADD_LABEL)));
+        return true;
+    });
+    driver.then("added", [&] {
+        if (rowCount() != kSampleRows + 1) {
+            return false;
+        }
+        EXPECT_EQ(selectedRow(), 11);
+        EXPECT_EQ(cell(11, 0), "LBL ");
+        EXPECT_EQ(cell(12, 0), "JP2C");
+        EXPECT_FALSE(readOnly(IDC_CONTENT));
+        EXPECT_EQ(title(), "Boxquill* v1.1.363");
+        return true;
+    });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+}
+
+TEST_F(ShellTest, CtrlASelectsThePaneTextOnlyWhenThePaneHasTheFocus) {
+    openSample();
+    clickRow(kXmlRow);
+    const HWND pane = control(IDC_CONTENT);
+    const auto length = static_cast<DWORD>(GetWindowTextLengthA(pane));
+    SendMessageA(pane, EM_SETSEL, 0, 0);
+    DWORD start = 1;
+    DWORD end = 1;
+
+    SetFocus(list());
+    SendMessageA(shell_->mainWindow(), WM_COMMAND, MAKEWPARAM(IDM_SELECT_ALL, 1), 0);
+    SendMessageA(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(end - start, 0u);
+
+    SetFocus(pane);
+    SendMessageA(shell_->mainWindow(), WM_COMMAND, MAKEWPARAM(IDM_SELECT_ALL, 1), 0);
+    SendMessageA(pane, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, length);
+}
+
+// The edges of a control in the panel's client coordinates.
+Edges edgesOf(HWND panel, HWND control) {
+    RECT window{};
+    GetWindowRect(control, &window);
+    POINT corner{window.left, window.top};
+    ScreenToClient(panel, &corner);
+    return {corner.x, corner.y, corner.x + window.right - window.left,
+            corner.y + window.bottom - window.top};
+}
+
+TEST_F(ShellTest, TheWindowHasItsClientSizeAndLaysThePanelOutByTheTable) {
+    const App& app = shell_->app();
+    RECT client{};
+    GetClientRect(shell_->mainWindow(), &client);
+    EXPECT_EQ((Size{client.right, client.bottom}), clientSize(app.dpiX, app.dpiY));
+
+    MINMAXINFO limits{};
+    SendMessageA(shell_->mainWindow(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+    EXPECT_EQ(limits.ptMinTrackSize.x, app.minWidth);
+    EXPECT_EQ(limits.ptMinTrackSize.y, app.minHeight);
+
+    for (int grow : {0, 150}) {
+        SCOPED_TRACE(grow);
+        SetWindowPos(shell_->mainWindow(), nullptr, 0, 0, app.minWidth + grow, app.minHeight + grow,
+                     SWP_NOMOVE | SWP_NOZORDER);
+        GetClientRect(shell_->mainWindow(), &client);
+        RECT panel{};
+        GetClientRect(shell_->panel(), &panel);
+        RECT status{};
+        GetClientRect(shell_->statusBar(), &status);
+        EXPECT_EQ(panel.right, client.right);
+        EXPECT_EQ(panel.bottom, client.bottom - status.bottom);
+        for (const ControlPlacement& placement :
+             panelLayout(panel.right, panel.bottom, app.dpiX, app.dpiY)) {
+            const Edges actual = edgesOf(shell_->panel(), control(placement.controlId));
+            const Edges& wanted = placement.edges;
+            SCOPED_TRACE(placement.controlId);
+            if (wanted.left != 0) {
+                EXPECT_EQ(actual.left, wanted.left);
+            }
+            if (wanted.top != 0) {
+                EXPECT_EQ(actual.top, wanted.top);
+            }
+            if (wanted.right != 0) {
+                EXPECT_EQ(actual.right, wanted.right);
+            }
+            if (wanted.bottom != 0) {
+                EXPECT_EQ(actual.bottom, wanted.bottom);
+            }
+        }
+    }
+}
+
+TEST_F(ShellTest, RowsAreStripedByTheirIndex) {
+    openSample();
+    UpdateWindow(list());
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
+    const HDC dc = GetDC(list());
+    for (int row : {0, 1, 2, 3}) {
+        RECT bounds{};
+        bounds.left = LVIR_BOUNDS;
+        SendMessageA(list(), LVM_GETITEMRECT, static_cast<WPARAM>(row),
+                     reinterpret_cast<LPARAM>(&bounds));
+        // Inside the Description column, right of its short text.
+        const COLORREF pixel = GetPixel(dc, 150, (bounds.top + bounds.bottom) / 2);
+        EXPECT_EQ(pixel, static_cast<COLORREF>(rowBackgroundColour(row, window))) << row;
+    }
+    ReleaseDC(list(), dc);
+}
+
+}  // namespace
+}  // namespace bq::test
