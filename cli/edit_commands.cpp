@@ -198,6 +198,12 @@ int runAdd(const CliArgs& args) {
         code != kExitOk) {
         return code;
     }
+    if (*button == IDC_ADD_GEOTIFF) {
+        // What the editor does, but a script would not see it: the box vanishes on saving.
+        printError(
+            "note: a GeoTIFF box without a payload is not written to the file; the editor "
+            "fills it with the payload Load button");
+    }
     // The new box (for gml, the set's XML box) is selected and ready for typing.
     if (text) {
         if (const int code = typeIntoPane(session, *text); code != kExitOk) {

@@ -155,6 +155,13 @@ TEST_F(CliEdit, WhatTheEditorIgnoresIsRefusedWithExitOne) {
     }
 }
 
+TEST_F(CliEdit, AnEmptyGeoTiffBoxIsAddedButSaidToLeaveNoTrace) {
+    const CliResult added = cli({"add", sample, "geotiff", "--at", "0", "-o", out});
+    EXPECT_EQ(added.exitCode, 0);
+    EXPECT_NE(added.err.find("not written"), std::string::npos) << added.err;
+    EXPECT_EQ(readFile(out), sampleDocument());
+}
+
 TEST_F(CliEdit, AddToADocumentWithoutBoxesFails) {
     const std::string empty = folder.file("empty.jp2");
     writeFile(empty, kSignatureBytes);
