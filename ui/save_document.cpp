@@ -70,8 +70,14 @@ std::string applyExtensionRule(std::string name) {
 
 bool refreshAssociationSizes(BoxList& boxes) {
     const int count = boxes.rowCount();
-    // Sums are kept wide so that an overflow is seen rather than wrapped.
+    // Sums are kept wide so that an overflow is seen rather than wrapped. Only boxes that
+    // are rows of the document are followed as ancestors.
     std::unordered_map<const Box*, std::uint64_t> sums;
+    for (int row = 0; row < count; ++row) {
+        if (const Box* box = boxes.boxAt(row); box != nullptr && box->type == kTypeAsoc) {
+            sums[box] = 0;
+        }
+    }
     bool fits = true;
     for (int row = 0; row < count; ++row) {
         Box* box = boxes.boxAt(row);
@@ -82,18 +88,22 @@ bool refreshAssociationSizes(BoxList& boxes) {
             box->payloadSize = 0;
             sums[box] = 0;
         }
-        if (box->parent == nullptr) {
-            continue;
-        }
         // What the box puts in the file, so that each association's length covers exactly
         // the bytes written inside it.
         const std::uint64_t written =
             box->type == kTypeAsoc ? std::uint64_t{kBoxHeaderSize} : box->writtenSize();
-        if (box->type != kTypeAsoc && written > 0xFFFFFFFFull) {
+        if (written > 0xFFFFFFFFull) {
             fits = false;
         }
+        if (box->parent == nullptr) {
+            continue;
+        }
         for (Box* ancestor = box->parent; ancestor != nullptr; ancestor = ancestor->parent) {
-            std::uint64_t& sum = sums[ancestor];
+            const auto found = sums.find(ancestor);
+            if (found == sums.end()) {
+                break;
+            }
+            std::uint64_t& sum = found->second;
             sum += written;
             if (sum > kMaxPayload) {
                 fits = false;

@@ -118,6 +118,16 @@ TEST(RefreshAssociationSizes, RefusesLengthsThatWouldWrapPast32Bits) {
     EXPECT_EQ(outer->payloadSize, 0xFFFFFFF7u);
 }
 
+TEST(RefreshAssociationSizes, FollowsOnlyAncestorsThatAreRowsOfTheDocument) {
+    MemoryBoxList boxes;
+    AssociationBox stray;  // not a row: must not be written to
+    Box* outer = addRow(boxes, std::make_unique<AssociationBox>(), &stray);
+    addRow(boxes, std::make_unique<GenericBox>(4, kTypeXml), outer);
+    EXPECT_TRUE(refreshAssociationSizes(boxes));
+    EXPECT_EQ(outer->payloadSize, 12u);
+    EXPECT_EQ(stray.payloadSize, 0u);
+}
+
 TEST(ExtensionRule, AddsJp2UnlessEitherExtensionOccursAnywhere) {
     const std::pair<std::string, std::string> cases[] = {
         {"picture", "picture.jp2"},
