@@ -141,7 +141,7 @@ TEST_F(ShellTest, StartsWithTheCommandLineFileListedAndNothingModified) {
     ASSERT_EQ(rowCount(), kSampleRows);
     const std::vector<std::vector<std::string>> expected = {
         {"FTYP", "File type", "12"},          {"ASOC", "Association box", "0"},
-        {"|  XML ", "   XML file", "112"},     {"|  |  ASOC", "      Association box", "0"},
+        {"|  XML ", "   XML file", "112"},    {"|  |  ASOC", "      Association box", "0"},
         {"JP2C", "Image codestream", "1812"},
     };
     const int rows[] = {0, kOuterAsocRow, kXmlRow, 7, 11};
