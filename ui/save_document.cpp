@@ -59,6 +59,33 @@ bool replaceFile(const std::string& from, const std::string& to) {
     return !error;
 }
 
+// Saving through a symbolic link replaces the file it points to, not the link.
+std::string resolvedTarget(const std::string& target) {
+    std::error_code error;
+    if (fs::is_symlink(fs::path(target), error)) {
+        const fs::path real = fs::canonical(fs::path(target), error);
+        if (!error) {
+            return real.string();
+        }
+    }
+    return target;
+}
+
+// The replacement keeps the access rights of the file it replaces. (On Windows the only
+// right is read-only, and a read-only file cannot be replaced anyway.)
+void keepPermissions(const std::string& target, const std::string& temporary) {
+#if !defined(_WIN32)
+    std::error_code error;
+    const fs::file_status status = fs::status(fs::path(target), error);
+    if (!error && fs::exists(status)) {
+        fs::permissions(fs::path(temporary), status.permissions(), error);
+    }
+#else
+    static_cast<void>(target);
+    static_cast<void>(temporary);
+#endif
+}
+
 }  // namespace
 
 std::string applyExtensionRule(std::string name) {
@@ -170,7 +197,9 @@ void saveDocument(App& app) {
         return;
     }
 
-    const std::string temporary = isFolder(target) ? std::string() : temporaryNameFor(target);
+    const std::string destination = resolvedTarget(target);
+    const std::string temporary =
+        isFolder(destination) ? std::string() : temporaryNameFor(destination);
     FileStream stream;
     if (temporary.empty() || !stream.open(temporary, "wb")) {
         app.showError(kCreateFailedMessage);
@@ -179,7 +208,10 @@ void saveDocument(App& app) {
     bool written = writeDocument(app.boxes(), stream);
     written = stream.flush() && written && !stream.hasError();
     stream.close();
-    if (!written || !replaceFile(temporary, target)) {
+    if (written) {
+        keepPermissions(destination, temporary);
+    }
+    if (!written || !replaceFile(temporary, destination)) {
         removeQuietly(temporary);
         app.showError(kWriteFailedMessage);
         return;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -240,6 +241,24 @@ TEST_F(SaveDocumentTest, AppendsJp2AndAsksBeforeReplacingAFileOnlyTheLongerNameH
     EXPECT_EQ(readFile(folder.file("plain.jp2")), sampleDocument());
     EXPECT_FALSE(app.modified());
 }
+
+#if !defined(_WIN32)
+TEST_F(SaveDocumentTest, AReplacedFileKeepsItsPermissionsAndLinksStayLinks) {
+    namespace fs = std::filesystem;
+    const std::string real = folder.file("real.jp2");
+    writeFile(real, {1});
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    const std::string link = folder.file("link.jp2");
+    fs::create_symlink(real, link);
+
+    saveAs(link);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(readFile(real), sampleDocument());
+    EXPECT_EQ(fs::status(real).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(folder.names(), (std::vector<std::string>{"link.jp2", "real.jp2", "source.jp2"}));
+}
+#endif
 
 TEST_F(SaveDocumentTest, AFileThatCannotBeCreatedIsReported) {
     saveAs(folder.file("no-such-folder/out.jp2"));
