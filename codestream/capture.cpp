@@ -1,10 +1,10 @@
 #include "codestream/capture.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
 #include <new>
 
+#include "codestream/pair_scan.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
 
@@ -60,20 +60,8 @@ std::uint32_t findPairEnd(const std::uint8_t* bytes, std::uint32_t count, std::u
     if (previous == 0xFF && bytes[0] == 0xD9) {
         return 0;
     }
-    std::uint32_t at = 0;
-    while (at + 1 < count) {
-        const void* hit = std::memchr(bytes + at, 0xFF, count - 1 - at);
-        if (hit == nullptr) {
-            break;
-        }
-        const auto index =
-            static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(hit) - bytes);
-        if (bytes[index + 1] == 0xD9) {
-            return index + 1;
-        }
-        at = index + 1;
-    }
-    return count;
+    const std::size_t first = findEndPair(bytes, count);
+    return first < count ? static_cast<std::uint32_t>(first + 1) : count;
 }
 
 // Reads one byte more, as a byte-wise capture would before giving up, so the stream ends where

@@ -1,10 +1,10 @@
 #include "codestream/parse_codestream.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <optional>
 
+#include "codestream/pair_scan.h"
 #include "stream/memory_stream.h"
 
 namespace bq {
@@ -112,25 +112,6 @@ bool readSiz(MemoryStream& stream, MarkerParser& parser, CodestreamInfo& info) {
 
 enum class SotOutcome { Next, Finished, Failed };
 
-// The first 0xFF 0xD9 pair at or after `from`: the index of its 0xFF, or none.
-std::optional<std::uint32_t> findEndPair(const std::uint8_t* bytes, std::uint32_t from,
-                                         std::uint32_t count) {
-    std::uint32_t at = from;
-    while (count - at >= 2) {
-        const void* hit = std::memchr(bytes + at, 0xFF, count - at - 1);
-        if (hit == nullptr) {
-            return std::nullopt;
-        }
-        const auto index =
-            static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(hit) - bytes);
-        if (bytes[index + 1] == kCodeEoc) {
-            return index;
-        }
-        at = index + 1;
-    }
-    return std::nullopt;
-}
-
 SotOutcome readSot(MemoryStream& stream, MarkerParser& parser, CodestreamInfo& info,
                    const std::uint8_t* bytes, std::uint32_t count) {
     if (!parser.seen.test(findMarkerRow(kCodeCod)) || !parser.seen.test(findMarkerRow(kCodeQcd))) {
@@ -172,11 +153,12 @@ SotOutcome readSot(MemoryStream& stream, MarkerParser& parser, CodestreamInfo& i
         return SotOutcome::Failed;
     }
     // Psot 0: the tile-part runs up to the codestream's closing 0xFF 0xD9.
-    const std::optional<std::uint32_t> pair = findEndPair(bytes, stream.tell(), count);
-    if (!pair) {
+    const std::uint32_t from = stream.tell();
+    const std::size_t pair = from + findEndPair(bytes + from, count - from);
+    if (pair >= count) {
         return SotOutcome::Failed;
     }
-    tile.compressedSize += *pair - sotStart;
+    tile.compressedSize += static_cast<std::uint32_t>(pair) - sotStart;
     return SotOutcome::Finished;
 }
 
