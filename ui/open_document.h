@@ -18,7 +18,7 @@ constexpr std::string_view kReadFailedMessage = "Couldn't read the file!";
 constexpr std::string_view kCodestreamMessage =
     "Couldn't read the file!\n\nIt looks like a J2K file, not JP2. ";
 constexpr std::string_view kTooLargeMessage =
-    "Couldn't open the file: it is 4 GiB or larger, which JP2 boxes of this kind can't hold";
+    "Couldn't open the file: files of 4 GiB or more are not supported!";
 
 // "Couldn't parse the file!\n\nPlease send it to <address> so we could find out what's wrong. "
 std::string parseFailedMessage();

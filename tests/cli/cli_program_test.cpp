@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,20 @@ TEST_F(CliProgram, FailuresPrintTheEditorsMessageAndExitWithOne) {
         EXPECT_EQ(result.out, "");
         EXPECT_EQ(result.err, c.err);
     }
+}
+
+TEST_F(CliProgram, FilesOf4GiBOrMoreAreRefused) {
+    const std::string huge = folder.file("huge.jp2");
+    writeFile(huge, kSignatureBytes);
+    std::error_code error;
+    std::filesystem::resize_file(huge, 0x100000000ull, error);
+    if (error) {
+        GTEST_SKIP() << "cannot make a 4 GiB sparse file here: " << error.message();
+    }
+    const CliResult result = cli({"list", huge});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "Couldn't open the file: files of 4 GiB or more are not supported!\n");
 }
 
 TEST_F(CliProgram, UsageErrorsExitWithTwoAndHelpWithZero) {
