@@ -162,6 +162,36 @@ TEST_F(ShellTest, StartsWithTheCommandLineFileListedAndNothingModified) {
     EXPECT_EQ(selectedRow(), -1);
 }
 
+TEST_F(ShellTest, EverySampleOpensWithoutAnError) {
+    struct Sample {
+        const char* name;
+        int rows;
+        const char* lastId;
+    };
+    bool errorShown = false;
+    Driver driver;
+    // Runs only if an open shows its error box (a modal loop), which it then answers.
+    driver.then("error box", [&] {
+        if (const HWND box = findDialog("Boxquill - Error!")) {
+            errorShown = true;
+            PostMessageA(box, WM_COMMAND, IDOK, 0);
+        }
+        return true;
+    });
+    for (const Sample& sample :
+         {Sample{"geo-gmljp2.jp2", 10, "JP2C"}, Sample{"nested-asoc.jp2", kSampleRows, "JP2C"},
+          Sample{"tiled.jp2", 3, "JP2C"}}) {
+        SCOPED_TRACE(sample.name);
+        shell_->openFromTail(samplePath(sample.name));
+        EXPECT_EQ(rowCount(), sample.rows);
+        EXPECT_EQ(cell(rowCount() - 1, 0), sample.lastId);
+        EXPECT_TRUE(enabled(IDC_ADD));
+    }
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_FALSE(errorShown);
+}
+
 TEST_F(ShellTest, IdlePassesBringTheAssociationSizesIntoTheList) {
     openSample();
     EXPECT_EQ(cell(kOuterAsocRow, 2), "0");
