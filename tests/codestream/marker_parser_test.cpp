@@ -23,7 +23,8 @@ TEST(MarkerTable, ListsTheNamedMarkersThenSixteenAnywhereMarkersInSearchOrder) {
     for (std::size_t i = 0; i < 16; ++i) {
         const MarkerRow& row = kMarkerTable[namedCodes.size() + i];
         EXPECT_EQ(row.code, 0x30 + i);
-        EXPECT_EQ(std::string(row.name), std::string("x3") + hex[i]);
+        EXPECT_EQ(std::string(row.name, 3), std::string("x3") + hex[i]);
+        EXPECT_EQ(row.name[3], '\0');
         EXPECT_EQ(row.hasSegment, 0);
         EXPECT_EQ(row.allowedStates, 0xFF);
         EXPECT_EQ(row.nextState, 0);
