@@ -15,16 +15,19 @@ case $file in /*) ;; *) file=$root/$file ;; esac
 export WINEPREFIX=${BOXQUILL_WINEPREFIX:-$root/build/windows/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    echo "Preparing the Wine prefix $WINEPREFIX (once, takes a little while)"
-    wineboot -i >/dev/null 2>&1 || true
-    wineserver -w || true
-fi
+prepare_prefix='
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        echo "Preparing the Wine prefix $WINEPREFIX (once, takes a little while)"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || true
+        wineserver -w || true
+    fi'
 # Wine sees the Linux root as drive Z:. (Not asked of winepath: a Wine process started here,
 # without the display, would leave a desktop behind that later windows cannot use.)
 winfile="Z:$(printf '%s' "$file" | tr / '\\')"
 
 if [ -n "${DISPLAY:-}" ]; then
+    sh -c "$prepare_prefix"
     echo "Opening $file"
     exec wine "$exe" "$winfile"
 fi
@@ -32,7 +35,9 @@ fi
 shots=$root/build/screenshots
 mkdir -p "$shots"
 echo "No display: running under Xvfb and taking a screenshot"
-xvfb-run -a -s "-screen 0 1024x768x24" sh -c '
+# The prefix is prepared on the Xvfb screen too: a Wine desktop started without a display
+# would be left behind for the program, which could then never show a window.
+xvfb-run -a -s "-screen 0 1024x768x24" sh -c "$prepare_prefix"'
     wine "$1" "$2" >/dev/null 2>&1 &
     program=$!
     # Wait for the main window (up to a minute on a fresh prefix), then let it paint.

@@ -28,7 +28,9 @@ xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
     shots=$1 handshake=$2 driver=$3 winhandshake=$4 winsample=$5
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Preparing the Wine prefix $WINEPREFIX (once)"
+        mkdir -p "$WINEPREFIX"
         wineboot -i >/dev/null 2>&1 || true
+        wineserver -w || true
     fi
     wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     wine "$driver" "$winhandshake" "$winsample" >"$handshake/driver.log" 2>&1 &
