@@ -416,6 +416,65 @@ TEST_F(ShellTest, TheAddDialogPutsTheNewRowInPlaceAndSelectsIt) {
     EXPECT_EQ(shell_->messageLoop(), 1);
 }
 
+TEST_F(ShellTest, TheDeleteKeyInTheListDeletesTheAssociationWithItsChildrenOnceConfirmed) {
+    openSample();
+    std::string question;
+    Driver driver;
+    driver.then("Delete on the outer association", [&] {
+        clickRow(kOuterAsocRow);
+        SetFocus(list());
+        PostMessageA(list(), WM_KEYDOWN, VK_DELETE, 0);
+        return true;
+    });
+    answerMessageBox(driver, "Confirmation", IDYES, &question);
+    driver.then("deleted", [&] {
+        if (rowCount() != kSampleRows - 8) {
+            return false;
+        }
+        EXPECT_EQ(cell(kOuterAsocRow, 0), "LBL ");
+        EXPECT_EQ(selectedRow(), kOuterAsocRow);
+        EXPECT_EQ(title(), "Boxquill* v1.1.363");
+        return true;
+    });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_NE(question.find("This box has child boxes. Delete? "), std::string::npos) << question;
+}
+
+TEST_F(ShellTest, ThePayloadSaveButtonProposesTheDocumentNameWithTheBoxExtension) {
+    openSample();
+    const auto folder = std::filesystem::temp_directory_path() / "boxquill-export-test";
+    std::filesystem::create_directories(folder);
+    const std::string target = (folder / "exported.xml").string();
+    std::string proposed;
+    Driver driver;
+    driver.then("payload Save on the XML box", [&] {
+        clickRow(kXmlRow);
+        PostMessageA(control(IDC_PAYLOAD_SAVE), BM_CLICK, 0, 0);
+        return true;
+    });
+    driver.then("read the proposed name", [&] {
+        const HWND dialog = findDialog("Save As");
+        const HWND focus = GetFocus();
+        if (dialog == nullptr || focus == nullptr || !IsChild(dialog, focus)) {
+            return false;
+        }
+        proposed = windowText(focus);
+        return true;
+    });
+    answerFileDialog(driver, "Save As", target);
+    driver.then("written", [&] { return std::filesystem::exists(target); });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_EQ(proposed, "nested-asoc.xml");
+    std::ifstream file(target, std::ios::binary);
+    const std::string written{std::istreambuf_iterator<char>(file), {}};
+    EXPECT_EQ(written.rfind("<?xml", 0), 0u) << written;
+    file.close();
+    std::filesystem::remove_all(folder);
+}
+
 TEST_F(ShellTest, CtrlASelectsThePaneTextOnlyWhenThePaneHasTheFocus) {
     openSample();
     clickRow(kXmlRow);
