@@ -43,8 +43,10 @@ constexpr CommandSpec kCommands[] = {
      "saves to OUT.",
      2, kOptOutput | kOptYes, kOptOutput, runDelete},
 #endif
-    {"save", "save FILE -o OUT", "Opens FILE and saves it unchanged to OUT.", 1,
-     kOptOutput | kOptYes, kOptOutput, runSave},
+    {"save", "save FILE -o OUT",
+     "Opens FILE and saves it unchanged to OUT. When \".jp2\" is added to OUT and a file of "
+     "that name exists, --yes replaces it.",
+     1, kOptOutput | kOptYes, kOptOutput, runSave},
 };
 
 void printOverview(std::FILE* out) {

@@ -10,8 +10,9 @@ namespace bq {
 
 constexpr std::string_view kCreateFailedMessage = "Couldn't create file!";
 constexpr std::string_view kWriteFailedMessage = "Couldn't write to the file!";
+// A name (".jp2" included when it is added) must fit the 260-byte name buffer.
 constexpr std::string_view kNameTooLongMessage =
-    "Couldn't create file: the name is too long for \".jp2\" to be added!";
+    "Couldn't create file: the name is longer than 259 characters!";
 constexpr std::string_view kTooLargeToSaveMessage =
     "Couldn't save the file: an association box would hold 4 GiB or more, which its "
     "length can't express!";
