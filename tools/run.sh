@@ -43,8 +43,11 @@ xvfb-run -a -s "-screen 0 1024x768x24" sh -c "$prepare_prefix"'
     # Wait for the main window (up to a minute on a fresh prefix), then let it paint.
     i=0
     while [ $i -lt 60 ]; do
-        if command -v xwininfo >/dev/null 2>&1 &&
-            xwininfo -root -tree 2>/dev/null | grep -q "Boxquill"; then
+        if ! command -v xwininfo >/dev/null 2>&1; then
+            sleep 15  # no way to look for the window: give it time
+            break
+        fi
+        if xwininfo -root -tree 2>/dev/null | grep -q "Boxquill"; then
             break
         fi
         sleep 1
