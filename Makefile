@@ -24,7 +24,7 @@ deps:
 		DEBIAN_FRONTEND=noninteractive $$SUDO apt-get install -y -qq $$missing; \
 	else echo "All build and test dependencies are installed."; fi
 
-build-%:
+$(addprefix build-,$(PRESETS)): build-%:
 	cmake --preset $*
 	cmake --build --preset $* -j $(JOBS)
 
