@@ -88,9 +88,12 @@ bool captureCodestream(ByteStream& stream, std::uint32_t limit, std::vector<std:
     // buffer of exactly their size.
     std::uint64_t length = 0;
     {
+        // Small streams get a block of their own size.
+        const auto blockSize = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(
+            std::min<std::uint64_t>(available, limit), 1, kCaptureBlockSize));
         std::vector<std::uint8_t> block;
         try {
-            block.resize(kCaptureBlockSize);
+            block.resize(blockSize);
         } catch (const std::bad_alloc&) {
             return false;
         }
@@ -100,7 +103,7 @@ bool captureCodestream(ByteStream& stream, std::uint32_t limit, std::vector<std:
             if (scanned == limit) {
                 return refuse(stream);
             }
-            std::uint64_t want = std::min<std::uint64_t>(kCaptureBlockSize, limit - scanned);
+            std::uint64_t want = std::min<std::uint64_t>(blockSize, limit - scanned);
             if (available != kUnknown) {
                 want = std::min(want, available - scanned);
             } else if (!blockReads) {
