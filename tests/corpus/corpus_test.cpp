@@ -30,22 +30,26 @@ using bq::harness::Document;
 using bq::harness::RoundTrip;
 using bq::harness::TempFolder;
 
-std::optional<fs::path> corpusFolder() {
+// The corpus folder: the environment's BOXQUILL_CORPUS_DIR, else the one the build knows.
+fs::path corpusPath() {
     const char* fromEnv = std::getenv("BOXQUILL_CORPUS_DIR");
-    const fs::path folder =
-        fromEnv != nullptr && *fromEnv != '\0' ? fs::path(fromEnv) : fs::path(BOXQUILL_CORPUS_DIR);
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        return std::nullopt;
-    }
-    return folder;
+    return fromEnv != nullptr && *fromEnv != '\0' ? fs::path(fromEnv)
+                                                  : fs::path(BOXQUILL_CORPUS_DIR);
 }
 
-#define REQUIRE_CORPUS(folder)                                                     \
-    const std::optional<fs::path> folder = corpusFolder();                         \
-    if (!folder) {                                                                 \
-        GTEST_SKIP() << "the corpus folder " << BOXQUILL_CORPUS_DIR                \
-                     << " is absent (set BOXQUILL_CORPUS_DIR to point elsewhere)"; \
+std::optional<fs::path> corpusFolder() {
+    std::error_code error;
+    if (!fs::is_directory(corpusPath(), error)) {
+        return std::nullopt;
+    }
+    return corpusPath();
+}
+
+#define REQUIRE_CORPUS(folder)                                            \
+    const std::optional<fs::path> folder = corpusFolder();                \
+    if (!folder) {                                                        \
+        GTEST_SKIP() << "the corpus folder " << corpusPath()              \
+                     << " is absent (BOXQUILL_CORPUS_DIR names another)"; \
     }
 
 struct Expectation {
