@@ -27,7 +27,8 @@ std::string UuidBox::text() const {
     std::uint32_t count = kIdSize;
     if (!isGeoTiff) {
         id = data.data();
-        count = data.empty() ? 0 : std::min({payloadSize, kIdSize, std::uint32_t(data.size())});
+        const std::size_t present = std::min<std::size_t>(payloadSize, data.size());
+        count = static_cast<std::uint32_t>(std::min<std::size_t>(present, kIdSize));
     }
     std::string text = "ID: [ ";
     for (std::uint32_t i = 0; i < count; ++i) {
