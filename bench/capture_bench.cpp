@@ -1,5 +1,6 @@
 // Builds a JP2 file holding a valid codestream of about 256 MiB and measures the codestream
-// capture (throughput), a whole box walk of the file, and the process's peak resident memory.
+// capture (throughput), the whole open of the file (the box walk alone, then the editor's
+// openDocument into an in-memory list), and the process's peak resident memory.
 //
 //   capture_bench [--mib N] [--keep PATH] [--compare]
 //
@@ -30,6 +31,10 @@
 #include "codestream/capture.h"
 #include "codestream/codestream_box.h"
 #include "stream/file_stream.h"
+#include "ui/app.h"
+#include "ui/memory_box_list.h"
+#include "ui/open_document.h"
+#include "ui/platform.h"
 
 namespace {
 
@@ -189,6 +194,31 @@ bool writeFile(const std::string& path, std::uint32_t mib, Layout& layout) {
     layout.tiles = tiles;
     return w.ok();
 }
+
+// Answers nothing and counts the error boxes.
+class SilentPlatform final : public bq::Platform {
+  public:
+    bool askYesNo(std::string_view, std::string_view) override { return false; }
+    void showErrorBox(std::string_view, std::string_view text) override {
+        ++errors;
+        std::fprintf(stderr, "error box: %.*s\n", static_cast<int>(text.size()), text.data());
+    }
+    std::optional<std::string> chooseOpenFile(const bq::FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> chooseSaveFile(const bq::FileDialogRequest&) override {
+        return std::nullopt;
+    }
+    int runAddDialog() override { return 2; }
+    void setTitle(std::string_view) override {}
+    void setControlText(int, std::string_view) override {}
+    std::string controlText(int) override { return {}; }
+    void enableControl(int, bool) override {}
+    bool isControlEnabled(int) override { return false; }
+    void setReadOnly(int, bool) override {}
+
+    int errors = 0;
+};
 
 // One pass into a buffer reserved to the rest of the file. Its size is then cut to the capture
 // but its capacity is not (trimming it would copy): the untouched part costs address space,
@@ -377,6 +407,28 @@ int main(int argc, char** argv) {
             seconds, layout.fileSize / 1048576.0 / seconds, peak / 1024.0,
             peak / 1024.0 / (layout.codestreamSize / 1048576.0),
             (peak - baseline) / 1024.0 / (layout.codestreamSize / 1048576.0));
+    }
+
+    // The editor's own open, into an in-memory box list.
+    resetPeak();
+    {
+        SilentPlatform platform;
+        bq::MemoryBoxList boxes;
+        bq::App app(platform, boxes);
+        const auto start = Clock::now();
+        bq::openDocument(app, path);
+        const double seconds = secondsSince(start);
+        const double peak = peakResidentKiB();
+        if (platform.errors != 0 || boxes.rowCount() != 4) {
+            std::fprintf(stderr, "openDocument: %d rows, %d errors\n", boxes.rowCount(),
+                         platform.errors);
+            return 1;
+        }
+        std::printf(
+            "openDocument: %.3f s, %.1f MiB/s of file; peak resident %.1f MiB = %.3f x "
+            "codestream\n",
+            seconds, layout.fileSize / 1048576.0 / seconds, peak / 1024.0,
+            peak / 1024.0 / (layout.codestreamSize / 1048576.0));
     }
 
     const auto twoPass = [](FileStream& s, std::uint32_t size, std::vector<std::uint8_t>& out) {
