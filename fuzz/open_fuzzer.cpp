@@ -9,6 +9,7 @@
 #include <string>
 
 #include "fuzz/document_harness.h"
+#include "stream/memory_stream.h"
 #include "ui/app.h"
 #include "ui/open_document.h"
 #include "ui/save_document.h"
@@ -57,6 +58,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string problem;
     if (!bq::harness::snapshotRows(document.boxes, problem)) {
         fail(problem);
+    }
+
+    // What the editing commands do to a box from an untrusted file: its text typed back into
+    // the content pane, and a payload imported from another untrusted file (these bytes).
+    bq::MemoryStream imported;
+    for (int row = 0; row < document.boxes.rowCount(); ++row) {
+        bq::Box* box = document.boxes.boxAt(row);
+        if (box->isEditable()) {
+            box->setText(box->text());
+        }
+        if (box->canImport() && size != 0 && size <= 0xFFFFFFFFu) {
+            imported.attach(data, static_cast<std::uint32_t>(size));
+            box->importPayload(imported, static_cast<std::uint32_t>(size));
+        }
+    }
+    bq::harness::exerciseDisplay(document.boxes);
+    bq::refreshAssociationSizes(document.boxes);
+    if (!bq::harness::snapshotRows(document.boxes, problem)) {
+        fail("after editing: " + problem);
     }
     return 0;
 }
