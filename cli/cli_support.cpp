@@ -102,26 +102,26 @@ std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, st
     return args;
 }
 
-std::string checkArguments(const CliArgs& args, const CommandSpec& spec) {
-    if (args.positionals.size() != spec.positionals) {
-        return "expected " + std::to_string(spec.positionals) + " argument(s) after '" +
-               std::string(spec.name) + "', got " + std::to_string(args.positionals.size());
+std::string checkArguments(const CliArgs& args, const CommandSpec& command) {
+    if (args.positionals.size() != command.positionals) {
+        return "expected " + std::to_string(command.positionals) + " argument(s) after '" +
+               std::string(command.name) + "', got " + std::to_string(args.positionals.size());
     }
     // Built by appending: GCC 12 warns wrongly about a chain of + on a short literal here.
     std::string problem = "'";
-    problem += spec.name;
-    if (const unsigned extra = args.given & ~spec.allowed; extra != 0) {
+    problem += command.name;
+    if (const unsigned extra = args.given & ~command.allowed; extra != 0) {
         return problem + "' does not take " + optionList(extra);
     }
-    if (const unsigned missing = spec.required & ~args.given; missing != 0) {
+    if (const unsigned missing = command.required & ~args.given; missing != 0) {
         return problem + "' needs " + optionList(missing);
     }
     return {};
 }
 
-std::string usageText(const CommandSpec& spec) {
-    return "usage: boxquill-cli " + std::string(spec.usage) + "\n  " + std::string(spec.summary) +
-           "\n";
+std::string usageText(const CommandSpec& command) {
+    return "usage: boxquill-cli " + std::string(command.usage) + "\n  " +
+           std::string(command.summary) + "\n";
 }
 
 std::optional<int> parseIndex(std::string_view text) {

@@ -56,9 +56,9 @@ struct CommandSpec {
 // None, with `error` set, when an option is unknown or lacks its value.
 std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, std::string& error);
 // Empty when `args` fits the command's usage, else what is wrong with them.
-std::string checkArguments(const CliArgs& args, const CommandSpec& spec);
+std::string checkArguments(const CliArgs& args, const CommandSpec& command);
 // "usage: boxquill-cli list FILE [--json]" and the summary.
-std::string usageText(const CommandSpec& spec);
+std::string usageText(const CommandSpec& command);
 
 // A row index as `list` prints it: decimal digits only.
 std::optional<int> parseIndex(std::string_view text);

@@ -51,9 +51,9 @@ constexpr CommandSpec kCommands[] = {
 
 void printOverview(std::FILE* out) {
     std::fputs("usage: boxquill-cli COMMAND ARGUMENTS... [--help]\n\ncommands:\n", out);
-    for (const CommandSpec& spec : kCommands) {
-        std::fprintf(out, "  boxquill-cli %.*s\n", static_cast<int>(spec.usage.size()),
-                     spec.usage.data());
+    for (const CommandSpec& command : kCommands) {
+        std::fprintf(out, "  boxquill-cli %.*s\n", static_cast<int>(command.usage.size()),
+                     command.usage.data());
     }
     std::fputs(
         "\nINDEX is the 0-based row index that 'list' prints. Saving follows the editor's rules\n"
@@ -73,22 +73,22 @@ int run(std::span<const std::string> arguments) {
         printOverview(args->help || args->command == "help" ? stdout : stderr);
         return args->help || args->command == "help" ? kExitOk : kExitUsage;
     }
-    for (const CommandSpec& spec : kCommands) {
-        if (args->command != spec.name) {
+    for (const CommandSpec& command : kCommands) {
+        if (args->command != command.name) {
             continue;
         }
-        const std::string usage = usageText(spec);
+        const std::string usage = usageText(command);
         if (args->help) {
             std::fputs(usage.c_str(), stdout);
             return kExitOk;
         }
-        if (const std::string problem = checkArguments(*args, spec); !problem.empty()) {
+        if (const std::string problem = checkArguments(*args, command); !problem.empty()) {
             printError(problem);
             std::fputs(usage.c_str(), stderr);
             return kExitUsage;
         }
         std::fflush(stdout);
-        const int code = spec.run(*args);
+        const int code = command.run(*args);
         std::fflush(stdout);
         return code;
     }

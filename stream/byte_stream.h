@@ -7,7 +7,7 @@ namespace bq {
 // Big-endian byte stream over a file or a memory buffer. Operations never report errors
 // through their results (except seek); callers ask good() and atEnd() afterwards.
 class ByteStream {
-public:
+  public:
     ByteStream() = default;
     ByteStream(const ByteStream&) = delete;
     ByteStream& operator=(const ByteStream&) = delete;

@@ -11,7 +11,7 @@ namespace bq {
 // A ByteStream over a buffered C file. `position` is the stream's own count of the bytes
 // asked for, not the runtime's file position.
 class FileStream final : public ByteStream {
-public:
+  public:
     FileStream() = default;
     ~FileStream() override;
 
@@ -42,7 +42,7 @@ public:
     bool seek(std::uint32_t position) override;
     void close() override;
 
-private:
+  private:
     std::FILE* handle_ = nullptr;
     std::uint32_t position_ = 0;
 };

@@ -4,7 +4,9 @@
 
 namespace bq {
 
-MemoryStream::~MemoryStream() { close(); }
+MemoryStream::~MemoryStream() {
+    close();
+}
 
 void MemoryStream::attach(std::uint8_t* buffer, std::uint32_t size) {
     close();

@@ -9,7 +9,7 @@ namespace bq {
 // A ByteStream over a caller's buffer. A read or write that asks for more bytes than remain
 // sets the sticky `overrun` flag, which only attach() clears.
 class MemoryStream final : public ByteStream {
-public:
+  public:
     MemoryStream() = default;
     ~MemoryStream() override;
 
@@ -39,7 +39,7 @@ public:
     bool seek(std::uint32_t position) override;
     void close() override;
 
-private:
+  private:
     bool fits(std::uint32_t count) const {
         return buffer_ != nullptr && count <= size_ - position_;
     }

@@ -18,7 +18,7 @@ std::string formatErrorText(std::string_view message);
 // The application state shared by every command: the document (the box list), the modified
 // flag and title, and the platform that shows them.
 class App {
-public:
+  public:
     App(Platform& platform, BoxList& boxes);
     App(const App&) = delete;
     App& operator=(const App&) = delete;
@@ -41,7 +41,7 @@ public:
     int minWidth = 0;
     int minHeight = 0;
 
-private:
+  private:
     void setModified(bool modified);
 
     Platform& platform_;

@@ -21,7 +21,7 @@ struct RowTexts {
 // The document: ordered rows in file order, each owning its Box, with the ID, Description
 // and Size texts. Implemented in memory (tests, command line) and over the Win32 list view.
 class BoxList {
-public:
+  public:
     BoxList() = default;
     BoxList(const BoxList&) = delete;
     BoxList& operator=(const BoxList&) = delete;

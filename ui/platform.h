@@ -18,8 +18,7 @@ constexpr std::uint32_t kOfnPathMustExist = 0x800;
 constexpr std::uint32_t kOfnFileMustExist = 0x1000;
 constexpr std::uint32_t kOfnExplorer = 0x80000;
 constexpr std::uint32_t kOpenDialogOptions = kOfnExplorer | kOfnPathMustExist | kOfnFileMustExist;
-constexpr std::uint32_t kSaveDialogOptions =
-    kOfnExplorer | kOfnPathMustExist | kOfnOverwritePrompt;
+constexpr std::uint32_t kSaveDialogOptions = kOfnExplorer | kOfnPathMustExist | kOfnOverwritePrompt;
 
 struct FileFilter {
     std::string name;     // "JP2 files"
@@ -38,7 +37,7 @@ constexpr std::string_view kErrorCaption = "Boxquill - Error!";
 // Everything the editor asks of the windowing system. The Win32 program maps it onto
 // message boxes, common dialogs and controls; tests and the command line script it.
 class Platform {
-public:
+  public:
     Platform() = default;
     Platform(const Platform&) = delete;
     Platform& operator=(const Platform&) = delete;

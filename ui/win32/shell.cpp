@@ -97,9 +97,9 @@ bool Shell::createWindows() {
         return static_cast<COLORREF>(rowTextColour(boxes_, row, GetSysColor(COLOR_WINDOWTEXT)));
     };
     for (int column = 0; column < static_cast<int>(kColumns.size()); ++column) {
-        const ColumnSpec& spec = kColumns[static_cast<std::size_t>(column)];
-        boxes_.addColumn(column, columnWidth(column, app_.dpiX), spec.caption,
-                         static_cast<int>(spec.alignment));
+        const ColumnSpec& col = kColumns[static_cast<std::size_t>(column)];
+        boxes_.addColumn(column, columnWidth(column, app_.dpiX), col.caption,
+                         static_cast<int>(col.alignment));
     }
 
     statusBar_ = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, kStatusText,
