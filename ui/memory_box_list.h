@@ -13,7 +13,7 @@ namespace bq {
 // The document held in plain memory, behaving like a single-selection list view: rows
 // inserted or deleted above the selection move it with its row, and deleting the selected
 // row leaves nothing selected.
-class MemoryBoxList final : public BoxList {
+class MemoryBoxList : public BoxList {
   public:
     MemoryBoxList() = default;
 

@@ -37,10 +37,15 @@ bool isFolder(const std::string& path) {
     return std::filesystem::is_directory(std::filesystem::path(path), error);
 }
 
-void appendRow(BoxList& boxes, std::unique_ptr<Box> box) {
+// False when the list could not take the row; the box is then destroyed here.
+bool appendRow(BoxList& boxes, std::unique_ptr<Box> box) {
     const RowTexts texts{idText(*box), box->description(), std::to_string(box->payloadSize)};
     const int row = boxes.insertRow(kAppendRow, texts);
+    if (row < 0) {
+        return false;
+    }
     boxes.setRowBox(row, std::move(box));
+    return true;
 }
 
 }  // namespace
@@ -98,7 +103,11 @@ void openDocument(App& app, std::optional<std::string> path) {
     }
 
     while (std::unique_ptr<Box> box = readBox(stream, fileSize, nesting)) {
-        appendRow(app.boxes(), std::move(box));
+        // A row the list refused would take its box with it, and the nesting may still
+        // point at that box: the document cannot be shown whole, so the open fails.
+        if (!appendRow(app.boxes(), std::move(box))) {
+            return fail(kReadFailedMessage);
+        }
     }
     if (!stream.atEnd()) {
         return fail(parseFailedMessage());

@@ -194,6 +194,28 @@ TEST_F(OpenDocumentTest, FailureAfterBoxesWereReadDestroysThem) {
     EXPECT_TRUE(isNoFileState());
 }
 
+// A list that runs out of room after a few rows, as a list control can.
+class FullBoxList : public MemoryBoxList {
+  public:
+    explicit FullBoxList(int room) : room_(room) {}
+    int insertRow(int row, const RowTexts& texts) override {
+        return rowCount() < room_ ? MemoryBoxList::insertRow(row, texts) : -1;
+    }
+
+  private:
+    int room_;
+};
+
+TEST_F(OpenDocumentTest, ARowTheListRefusesFailsTheOpenWithoutTouchingFreedBoxes) {
+    // Row 1 is an association still open on the nesting when its row is refused; the box
+    // behind it must not be read through a dangling parent.
+    FullBoxList full(1);
+    App fullApp{platform, full};
+    openDocument(fullApp, fileWith(sampleDocument()));
+    EXPECT_EQ(full.rowCount(), 0);
+    EXPECT_EQ(platform.errorTexts(), std::vector<std::string>{"\n" + kReadMessage + " \n\n"});
+}
+
 TEST_F(OpenDocumentTest, OddStartsThatStillOpen) {
     const Bytes label = boxBytes("lbl ", textBytes("x"));
     struct Case {
