@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "tests/ui/commands_fixture.h"
+#include "tests/win32/test_list_view.h"
 #include "ui/control_ids.h"
 #include "ui/win32/list_view_box_list.h"
 
@@ -37,7 +38,6 @@ LRESULT CALLBACK parentProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 class NotifyingListView final : public win32::ListViewBoxList {
   public:
     explicit NotifyingListView(std::function<void(int)> notify) : notify_(std::move(notify)) {
-        InitCommonControls();
         WNDCLASSA windowClass{};
         windowClass.lpfnWndProc = parentProc;
         windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -46,15 +46,7 @@ class NotifyingListView final : public win32::ListViewBoxList {
         parent_ = CreateWindowExA(0, kParentClass, "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
         SetWindowLongPtrA(parent_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&notify_));
-        const HWND list = CreateWindowExA(
-            0, WC_LISTVIEWA, "",
-            WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 380, 280,
-            parent_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LIST)),
-            GetModuleHandleA(nullptr), nullptr);
-        setup(list, true, true, false, true);
-        addColumn(0, 52, "ID", 0);
-        addColumn(1, 113, "Description", 0);
-        addColumn(2, 57, "Size", 2);
+        attachTestListView(*this, parent_);
     }
     ~NotifyingListView() override {
         // The rows go with the control; their notifications must not reach a test that is

@@ -6,6 +6,7 @@
 
 #include "tests/ui/box_list_suite.h"
 #include "tests/ui/counted_box.h"
+#include "tests/win32/test_list_view.h"
 #include "ui/control_ids.h"
 #include "ui/win32/list_view_box_list.h"
 
@@ -16,18 +17,9 @@ namespace {
 class StandaloneListView final : public win32::ListViewBoxList {
   public:
     StandaloneListView() {
-        InitCommonControls();
         parent_ = CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                                   nullptr, GetModuleHandleA(nullptr), nullptr);
-        const HWND list = CreateWindowExA(
-            0, WC_LISTVIEWA, "",
-            WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 380, 280,
-            parent_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_LIST)),
-            GetModuleHandleA(nullptr), nullptr);
-        setup(list, true, true, false, true);
-        addColumn(0, 52, "ID", 0);
-        addColumn(1, 113, "Description", 0);
-        addColumn(2, 57, "Size", 2);
+        attachTestListView(*this, parent_);
     }
     ~StandaloneListView() override { DestroyWindow(parent_); }
 
