@@ -17,18 +17,6 @@ struct Placement {
     Box* parent = nullptr;
 };
 
-// Puts a configured box into a new row at `index`; the row's texts are taken from the box as
-// it stands. Returns the row it landed at, -1 when the list refused the row (the box is then
-// dropped: it was never part of the document).
-int insertBoxRow(BoxList& boxes, int index, std::unique_ptr<Box> box) {
-    const RowTexts texts{idText(*box), box->description(), std::to_string(box->payloadSize)};
-    const int row = boxes.insertRow(index, texts);
-    if (row >= 0) {
-        boxes.setRowBox(row, std::move(box));
-    }
-    return row;
-}
-
 template <typename Kind, typename... Args>
 std::unique_ptr<Box> makeBox(Placement at, Args&&... args) {
     auto box = std::make_unique<Kind>(std::forward<Args>(args)...);

@@ -50,4 +50,9 @@ class BoxList {
     virtual void repaintAll() = 0;
 };
 
+// Puts a box into a new row at `index` (kAppendRow appends) with the texts the box shows as
+// it stands, and hands the row the box. Returns the row, or -1 when the list refused it (the
+// box is then destroyed).
+int insertBoxRow(BoxList& boxes, int index, std::unique_ptr<Box> box);
+
 }  // namespace bq

@@ -1,15 +1,14 @@
 #include "ui/open_document.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
-#include <system_error>
 #include <utility>
 
 #include "box/read_box.h"
 #include "box/signature.h"
 #include "stream/file_stream.h"
 #include "ui/control_ids.h"
+#include "ui/file_checks.h"
 
 namespace bq {
 
@@ -28,27 +27,7 @@ FileDialogRequest jp2DialogRequest(std::string initialName, std::uint32_t option
     return request;
 }
 
-namespace {
-
-// A folder opens as a file on some systems and then reads as garbage; treat it as a file
-// that cannot be opened.
-bool isFolder(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_directory(std::filesystem::path(path), error);
-}
-
-// False when the list could not take the row; the box is then destroyed here.
-bool appendRow(BoxList& boxes, std::unique_ptr<Box> box) {
-    const RowTexts texts{idText(*box), box->description(), std::to_string(box->payloadSize)};
-    const int row = boxes.insertRow(kAppendRow, texts);
-    if (row < 0) {
-        return false;
-    }
-    boxes.setRowBox(row, std::move(box));
-    return true;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void openDocument(App& app, std::optional<std::string> path) {
     Platform& platform = app.platform();
@@ -105,7 +84,7 @@ void openDocument(App& app, std::optional<std::string> path) {
     while (std::unique_ptr<Box> box = readBox(stream, fileSize, nesting)) {
         // A row the list refused would take its box with it, and the nesting may still
         // point at that box: the document cannot be shown whole, so the open fails.
-        if (!appendRow(app.boxes(), std::move(box))) {
+        if (insertBoxRow(app.boxes(), kAppendRow, std::move(box)) < 0) {
             return fail(kReadFailedMessage);
         }
     }

@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <new>
 #include <optional>
 #include <string>
@@ -12,6 +11,7 @@
 #include "stream/memory_stream.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
+#include "ui/file_checks.h"
 
 namespace bq {
 
@@ -45,10 +45,8 @@ struct FileBytes {
 
 FileBytes readWholeFile(const std::string& path) {
     FileBytes result;
-    // A folder opens as a file on some systems and then reads as garbage.
-    std::error_code ignored;
     FileStream file;
-    if (std::filesystem::is_directory(path, ignored) || !file.open(path, "rb")) {
+    if (isFolder(path) || !file.open(path, "rb")) {
         result.error = kImportOpenFailed;
         return result;
     }

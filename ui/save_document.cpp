@@ -9,6 +9,7 @@
 #include "box/signature.h"
 #include "stream/file_stream.h"
 #include "ui/control_ids.h"
+#include "ui/file_checks.h"
 #include "ui/open_document.h"
 #include "ui/platform.h"
 
@@ -21,21 +22,6 @@ constexpr std::size_t kMaxNameLength = kPathBufferSize - 1;
 constexpr std::uint64_t kMaxPayload = 0xFFFFFFFFull - kBoxHeaderSize;
 
 namespace fs = std::filesystem;
-
-bool pathExists(const std::string& name) {
-    std::error_code error;
-    return fs::exists(fs::path(name), error);
-}
-
-bool isFolder(const std::string& name) {
-    std::error_code error;
-    return fs::is_directory(fs::path(name), error);
-}
-
-void removeQuietly(const std::string& name) {
-    std::error_code error;
-    fs::remove(fs::path(name), error);
-}
 
 // A name beside the target that no file has yet: the target's name with a suffix.
 std::string temporaryNameFor(const std::string& target) {
