@@ -8,14 +8,14 @@ namespace bq {
 // is recomputed from the rows nested in it before it is written.
 class AssociationBox final : public Box {
   public:
-    explicit AssociationBox(std::uint32_t payloadSize = 0) : Box(payloadSize, kTypeAsoc) {}
+    explicit AssociationBox(std::uint64_t payloadSize = 0) : Box(payloadSize, kTypeAsoc) {}
 
     bool isLocked() const override { return false; }
     bool canImport() const override { return false; }
-    bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) override;
+    bool readPayload(ByteStream& stream, ReadContext& context) override;
     bool writeBox(ByteStream& stream, bool withHeader) const override;
     // The header alone: the children are written, and counted, as rows of their own.
-    std::uint64_t writtenSize() const override { return kBoxHeaderSize; }
+    std::uint64_t writtenSize() const override { return headerSize(); }
 };
 
 }  // namespace bq

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 
 #include "box/box_type.h"
 #include "stream/byte_stream.h"
+#include "stream/file_window.h"
 
 namespace bq {
 
@@ -26,6 +28,38 @@ struct NestingContext {
     }
 };
 
+// The largest payload a box holds in memory: texts are edited as a whole, and payloads
+// beyond this are either left in their file (locked kinds) or refused.
+constexpr std::uint64_t kMaxHeldPayload = 0x7FFFFFFEu;
+constexpr std::string_view kPayloadTooLargeMessage =
+    "Couldn't read the file!\n\nA box that must be held in memory is 2 GiB or more. ";
+
+class Box;
+// Makes the box of the kind a type selects, for a payload of `payloadSize` bytes as the header
+// gave it (0 for a box that runs to the end of the file, `runsToEnd`).
+using BoxMaker = std::unique_ptr<Box> (*)(std::uint32_t type, std::uint64_t payloadSize,
+                                          bool runsToEnd);
+// The kinds this layer knows; a codestream box is then a box like any other without a kind.
+std::unique_ptr<Box> makeBoxOfKind(std::uint32_t type, std::uint64_t payloadSize, bool runsToEnd);
+
+// Everything one read of a file shares: its length, the nesting, and where its bytes come
+// from, so that large payloads can be left in the file instead of held in memory.
+struct ReadContext {
+    std::uint64_t fileSize = 0;
+    NestingContext nesting;
+    // The file being read; none when the bytes come from memory, which are then always held.
+    std::shared_ptr<const SourceFile> source;
+    // Locked payloads longer than this stay in the source file (when there is one).
+    std::uint64_t holdLimit = UINT64_MAX;
+    // Why a box refused its payload, when the reason deserves its own message.
+    std::string_view refusal;
+    BoxMaker make = makeBoxOfKind;
+};
+
+// How a box's length is written: the 32-bit field, length 1 with a 64-bit extended length
+// behind the type, or 0 for a last box that runs to the end of the file.
+enum class HeaderForm : std::uint8_t { Plain, Extended, ToEnd };
+
 // The file type a payload is exported as or imported from: "XML" and ".xml", and so on.
 struct FileKind {
     const char* typeName;
@@ -36,7 +70,7 @@ struct FileKind {
 // own: locked, shown with an empty text and written back byte for byte.
 class Box {
   public:
-    Box(std::uint32_t payloadSize, std::uint32_t type) : payloadSize(payloadSize), type(type) {}
+    Box(std::uint64_t payloadSize, std::uint32_t type) : payloadSize(payloadSize), type(type) {}
     Box(const Box&) = delete;
     Box& operator=(const Box&) = delete;
     virtual ~Box() = default;
@@ -52,7 +86,7 @@ class Box {
     virtual void reserveText(std::uint32_t /*n*/) {}
     virtual void setText(std::string_view /*text*/) {}
     // Called once, right after the header, with the stream just behind it.
-    virtual bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting);
+    virtual bool readPayload(ByteStream& stream, ReadContext& context);
     // Replaces the payload from an external file of `fileSize` bytes.
     virtual bool importPayload(ByteStream& stream, std::uint32_t fileSize);
     // The whole box when `withHeader` (saving), else the payload alone (export). Returns
@@ -60,25 +94,42 @@ class Box {
     virtual bool writeBox(ByteStream& stream, bool withHeader) const;
 
     // The number of bytes writeBox with the header puts in a file.
-    virtual std::uint64_t writtenSize() const { return std::uint64_t{payloadSize} + 8; }
+    virtual std::uint64_t writtenSize() const { return headerSize() + payloadSize; }
+    // The length of the header writeBox puts before a payload of the current size.
+    std::uint64_t headerSize() const;
+    // Points a payload left in its source file at the same bytes in another file (the one a
+    // save just wrote, where they start at `offset`).
+    void moveWindow(std::shared_ptr<const SourceFile> source, std::uint64_t offset);
 
     bool hasData() const { return !data.empty(); }
 
-    std::uint32_t payloadSize;  // header excluded
+    std::uint64_t payloadSize;  // header excluded
     std::uint32_t type;
     int depth = 0;
-    std::uint32_t endPosition = 0;  // an association's content end, while a file is read
+    std::uint64_t endPosition = 0;  // an association's content end, while a file is read
     Box* parent = nullptr;          // the enclosing association; not owned
+    HeaderForm headerForm = HeaderForm::Plain;
     // The payload and a NUL behind it; empty when nothing was read or imported.
     std::vector<std::uint8_t> data;
+    // A locked payload left in the file it was read from, instead of `data`.
+    std::optional<FileWindow> window;
 
   protected:
+    // The header for a payload of `payload` bytes, in this box's header form (extended when
+    // the length needs more than 32 bits).
+    void writeHeader(ByteStream& stream, std::uint64_t payload) const;
+    // The payload bytes as saved and exported: from the source file for a window, else from
+    // `data`. False when the window's file can no longer be copied from.
+    virtual bool writePayload(ByteStream& stream) const;
+    // Leaves a locked payload in the source file when the context allows it: true when the
+    // payload is now a window and the stream stands behind it.
+    bool leaveInSource(ByteStream& stream, ReadContext& context);
     // Makes `data` payloadSize + 1 zeroed bytes and reads payloadSize bytes into it; bytes
     // the stream cannot supply stay zero. False when the memory cannot be had.
     bool readDataBytes(ByteStream& stream);
     // Writes `count` payload bytes from `data` starting at `offset`, zeros for any that
     // `data` does not hold, so a box never reads past its buffer and keeps its stated length.
-    void writePaddedBytes(ByteStream& stream, std::size_t offset, std::uint32_t count) const;
+    void writePaddedBytes(ByteStream& stream, std::size_t offset, std::uint64_t count) const;
 };
 
 // A box type without a kind of its own.

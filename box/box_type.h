@@ -25,5 +25,9 @@ constexpr std::uint32_t kBrandJp2 = fourCC("jp2 ");
 constexpr std::uint32_t kBrandJpx = fourCC("jpx ");
 
 constexpr std::uint32_t kBoxHeaderSize = 8;
+// Length 1, the type, then a 64-bit length.
+constexpr std::uint32_t kExtendedHeaderSize = 16;
+// The largest payload whose plain header's 32-bit length (payload + 8) still fits.
+constexpr std::uint64_t kMaxPlainPayload = 0xFFFFFFFFull - kBoxHeaderSize;
 
 }  // namespace bq

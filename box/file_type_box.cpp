@@ -8,14 +8,13 @@ std::string FileTypeBox::text() const {
     return nulTerminatedText(data);
 }
 
-bool FileTypeBox::readPayload(ByteStream& stream, std::uint32_t /*fileSize*/,
-                              NestingContext& /*nesting*/) {
+bool FileTypeBox::readPayload(ByteStream& stream, ReadContext& /*context*/) {
     // Unsigned on purpose: a payload shorter than 8 bytes wraps to a huge count and is refused.
-    const std::uint32_t listBytes = payloadSize - 8;
-    const std::uint32_t count = listBytes / 4;
-    if (count > kMaxCompatibility) {
+    const std::uint64_t listBytes = payloadSize - 8;
+    if (listBytes / 4 > kMaxCompatibility) {
         return false;
     }
+    const auto count = static_cast<std::uint32_t>(listBytes / 4);
     stream.readU32(brand);
     stream.readU32(minorVersion);
     if (brand == kBrandJpx) {
@@ -31,7 +30,7 @@ bool FileTypeBox::readPayload(ByteStream& stream, std::uint32_t /*fileSize*/,
     }
     // The odd bytes behind the last whole entry belong to this box: keeping them means the
     // next box is read from its true start and this one is written back with its length.
-    trailing.assign(listBytes % 4, 0);
+    trailing.assign(static_cast<std::size_t>(listBytes % 4), 0);
     if (!trailing.empty()) {
         stream.readBytes(trailing.data(), static_cast<std::uint32_t>(trailing.size()));
     }
@@ -55,11 +54,7 @@ bool FileTypeBox::readPayload(ByteStream& stream, std::uint32_t /*fileSize*/,
 
 bool FileTypeBox::writeBox(ByteStream& stream, bool withHeader) const {
     if (withHeader) {
-        if (payloadSize > 0xFFFFFFFFu - kBoxHeaderSize) {
-            return false;
-        }
-        stream.writeU32(payloadSize + kBoxHeaderSize);
-        stream.writeU32(type);
+        writeHeader(stream, payloadSize);
     }
     stream.writeU32(brand);
     stream.writeU32(minorVersion);

@@ -11,10 +11,10 @@ class FileTypeBox final : public Box {
   public:
     static constexpr int kMaxCompatibility = 32;
 
-    explicit FileTypeBox(std::uint32_t payloadSize) : Box(payloadSize, kTypeFtyp) {}
+    explicit FileTypeBox(std::uint64_t payloadSize) : Box(payloadSize, kTypeFtyp) {}
 
     std::string text() const override;
-    bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) override;
+    bool readPayload(ByteStream& stream, ReadContext& context) override;
     bool writeBox(ByteStream& stream, bool withHeader) const override;
 
     int compatCount = 0;

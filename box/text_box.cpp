@@ -71,8 +71,8 @@ void TextBox::setText(std::string_view text) {
     data[n] = 0;
 }
 
-bool XmlBox::readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) {
-    return Box::readPayload(stream, fileSize, nesting) && normaliseLineEnds();
+bool XmlBox::readPayload(ByteStream& stream, ReadContext& context) {
+    return Box::readPayload(stream, context) && normaliseLineEnds();
 }
 
 bool XmlBox::importPayload(ByteStream& stream, std::uint32_t fileSize) {
@@ -85,7 +85,7 @@ bool XmlBox::normaliseLineEnds() {
     constexpr char kLf = '\n';
     std::string out;
     try {
-        out.reserve(std::size_t{payloadSize} * 2 + 1);
+        out.reserve(static_cast<std::size_t>(payloadSize) * 2 + 1);
         char previous = '\0';
         for (const std::uint8_t byte : data) {
             const auto c = static_cast<char>(byte);
@@ -115,13 +115,13 @@ bool XmlBox::normaliseLineEnds() {
     }
     data.swap(buffer);
     capacity = newCapacity;
-    payloadSize = static_cast<std::uint32_t>(out.size());
+    payloadSize = out.size();
     return true;
 }
 
 // One trailing NUL is a terminator some writers add, not part of the label.
-bool LabelBox::readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) {
-    if (!Box::readPayload(stream, fileSize, nesting)) {
+bool LabelBox::readPayload(ByteStream& stream, ReadContext& context) {
+    if (!Box::readPayload(stream, context)) {
         return false;
     }
     if (payloadSize != 0 && payloadSize <= data.size() && data[payloadSize - 1] == 0) {

@@ -8,7 +8,7 @@ namespace bq {
 // at least `capacity` bytes.
 class TextBox : public Box {
   public:
-    TextBox(std::uint32_t payloadSize, std::uint32_t type, int capacity)
+    TextBox(std::uint64_t payloadSize, std::uint32_t type, int capacity)
         : Box(payloadSize, type), capacity(capacity) {}
 
     bool isLocked() const override { return false; }
@@ -22,10 +22,10 @@ class TextBox : public Box {
 // 'xml ': line ends become CR LF when read or imported.
 class XmlBox final : public TextBox {
   public:
-    explicit XmlBox(std::uint32_t payloadSize = 0) : TextBox(payloadSize, kTypeXml, 0) {}
+    explicit XmlBox(std::uint64_t payloadSize = 0) : TextBox(payloadSize, kTypeXml, 0) {}
 
     FileKind fileKind() const override { return {"XML", ".xml"}; }
-    bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) override;
+    bool readPayload(ByteStream& stream, ReadContext& context) override;
     bool importPayload(ByteStream& stream, std::uint32_t fileSize) override;
 
   private:
@@ -35,11 +35,13 @@ class XmlBox final : public TextBox {
 // 'lbl ': one trailing NUL is dropped when read.
 class LabelBox final : public TextBox {
   public:
-    explicit LabelBox(std::uint32_t payloadSize = 0)
-        : TextBox(payloadSize, kTypeLbl, static_cast<int>(payloadSize)) {}
+    // The capacity only matters once the payload is read, which refuses sizes beyond an int.
+    explicit LabelBox(std::uint64_t payloadSize = 0)
+        : TextBox(payloadSize, kTypeLbl,
+                  payloadSize > kMaxHeldPayload ? 0 : static_cast<int>(payloadSize)) {}
 
     FileKind fileKind() const override { return {"Text", ".txt"}; }
-    bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) override;
+    bool readPayload(ByteStream& stream, ReadContext& context) override;
     bool importPayload(ByteStream& stream, std::uint32_t fileSize) override;
 };
 

@@ -27,8 +27,8 @@ std::string UuidBox::text() const {
     std::uint32_t count = kIdSize;
     if (!isGeoTiff) {
         id = data.data();
-        const std::size_t present = std::min<std::size_t>(payloadSize, data.size());
-        count = static_cast<std::uint32_t>(std::min<std::size_t>(present, kIdSize));
+        const std::uint64_t present = std::min<std::uint64_t>(payloadSize, data.size());
+        count = static_cast<std::uint32_t>(std::min<std::uint64_t>(present, kIdSize));
     }
     std::string text = "ID: [ ";
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -46,8 +46,8 @@ std::string UuidBox::text() const {
     return text;
 }
 
-bool UuidBox::readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) {
-    if (!Box::readPayload(stream, fileSize, nesting)) {
+bool UuidBox::readPayload(ByteStream& stream, ReadContext& context) {
+    if (!Box::readPayload(stream, context)) {
         return false;
     }
     isGeoTiff = payloadSize >= kIdSize && data.size() >= kIdSize &&
@@ -86,18 +86,13 @@ bool UuidBox::writeBox(ByteStream& stream, bool withHeader) const {
         // A GeoTIFF box added but never filled leaves no trace; an empty box read from a file
         // is written back as the bare header it was.
         if (withHeader && !isGeoTiff) {
-            stream.writeU32(kBoxHeaderSize);
-            stream.writeU32(type);
+            writeHeader(stream, 0);
         }
         return true;
     }
-    const std::uint32_t idBytes = std::min(payloadSize, kIdSize);
+    const auto idBytes = static_cast<std::uint32_t>(std::min<std::uint64_t>(payloadSize, kIdSize));
     if (withHeader) {
-        if (payloadSize > 0xFFFFFFFFu - kBoxHeaderSize) {
-            return false;
-        }
-        stream.writeU32(payloadSize + kBoxHeaderSize);
-        stream.writeU32(type);
+        writeHeader(stream, payloadSize);
         if (isGeoTiff) {
             stream.writeBytes(kGeoTiffUuid.data(), idBytes);
         } else {
@@ -112,9 +107,9 @@ bool UuidBox::writeBox(ByteStream& stream, bool withHeader) const {
 
 std::uint64_t UuidBox::writtenSize() const {
     if (payloadSize == 0) {
-        return isGeoTiff ? 0 : kBoxHeaderSize;
+        return isGeoTiff ? 0 : headerSize();
     }
-    return std::uint64_t{payloadSize} + kBoxHeaderSize;
+    return headerSize() + payloadSize;
 }
 
 }  // namespace bq

@@ -13,14 +13,14 @@ inline constexpr std::array<std::uint8_t, 16> kGeoTiffUuid = {
 // 'uuid': a 16-byte identifier and data.
 class UuidBox final : public Box {
   public:
-    explicit UuidBox(std::uint32_t payloadSize = 0, bool isGeoTiff = false)
+    explicit UuidBox(std::uint64_t payloadSize = 0, bool isGeoTiff = false)
         : Box(payloadSize, kTypeUuid), isGeoTiff(isGeoTiff) {}
 
     bool isLocked() const override { return false; }
     FileKind fileKind() const override;
     std::string description() const override;
     std::string text() const override;
-    bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) override;
+    bool readPayload(ByteStream& stream, ReadContext& context) override;
     bool importPayload(ByteStream& stream, std::uint32_t fileSize) override;
     bool writeBox(ByteStream& stream, bool withHeader) const override;
     std::uint64_t writtenSize() const override;

@@ -140,7 +140,10 @@ std::optional<int> parseIndex(std::string_view text) {
 
 bool Session::open(const std::string& path) {
     const int errorsBefore = platform.errorCount();
-    openDocument(app, path);
+    // A command runs while its file stays put, so anything but small boxes is left there: a
+    // listing holds no codestream, and a save copies it straight from the file.
+    constexpr std::uint64_t kCliHoldLimit = 64 * 1024;
+    openDocument(app, path, kCliHoldLimit);
     return platform.errorCount() == errorsBefore;
 }
 

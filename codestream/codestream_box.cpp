@@ -1,34 +1,99 @@
 #include "codestream/codestream_box.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
-#include "codestream/capture.h"
 #include "codestream/report.h"
+#include "stream/memory_stream.h"
+#include "stream/window_stream.h"
 
 namespace bq {
 
+namespace {
+
+// Reads and writes move at most this many bytes per call.
+constexpr std::uint64_t kChunk = 1u << 30;
+
+}  // namespace
+
 std::string CodestreamBox::text() const {
     if (errorText) {
-        return *errorText;
+        // A walk that ran out still shows what it learnt before the bytes ended.
+        return report ? *errorText + "\r\n\r\n" + *report : *errorText;
     }
     return report.value_or(std::string{});
 }
 
-bool CodestreamBox::readPayload(ByteStream& stream, std::uint32_t fileSize,
-                                NestingContext& /*nesting*/) {
-    std::vector<std::uint8_t> captured;
-    if (!captureCodestream(stream, fileSize, captured)) {
+bool CodestreamBox::readHeld(ByteStream& stream, std::uint64_t length) {
+    if (!held_.allocate(static_cast<std::size_t>(length))) {
         return false;
     }
-    // The payload is exactly the captured bytes, without a NUL: it is never shown as text.
-    data = std::move(captured);
-    payloadSize = static_cast<std::uint32_t>(data.size());
-    if (parseCodestream(parser, info, data.data(), payloadSize)) {
-        errorText.reset();
-        buildReport();
+    for (std::uint64_t at = 0; at < length;) {
+        const auto chunk = static_cast<std::uint32_t>(std::min(kChunk, length - at));
+        stream.readBytes(held_.data() + at, chunk);
+        at += chunk;
+    }
+    // The length was measured against the file: a shortfall means the file changed under us.
+    return length == 0 || stream.good();
+}
+
+bool CodestreamBox::readPayload(ByteStream& stream, ReadContext& context) {
+    const std::uint64_t start = stream.tell();
+    const std::uint64_t available = context.fileSize > start ? context.fileSize - start : 0;
+    const std::uint64_t declared = runsToEnd_ ? available : declaredSize_;
+    const std::uint64_t length = std::min(declared, available);
+    cutShort = declared > available;
+    payloadSize = length;
+
+    if (leaveInSource(stream, context)) {
+        WindowStream view(stream, start, length);
+        walk = walkCodestream(parser, info, view, length);
+        if (!stream.seek(start + length)) {
+            return false;
+        }
     } else {
-        errorText = std::string(kCodestreamParseError);
+        // Held bytes are walked through a memory stream, which counts in 32 bits.
+        if (length > 0xFFFFFFFFu || length > SIZE_MAX) {
+            context.refusal = kPayloadTooLargeMessage;
+            return false;
+        }
+        if (!readHeld(stream, length)) {
+            held_.release();
+            return false;
+        }
+        MemoryStream memory;
+        memory.attach(held_.data(), static_cast<std::uint32_t>(length));
+        walk = walkCodestream(parser, info, memory, length);
+    }
+
+    switch (walk.outcome) {
+        case WalkOutcome::Complete:
+            errorText.reset();
+            buildReport();
+            break;
+        case WalkOutcome::RanOut:
+            errorText = std::string(cutShort ? kCodestreamCutShort : kCodestreamNoEnd);
+            if (!info.tiles.empty()) {
+                buildReport();
+            }
+            break;
+        case WalkOutcome::Invalid:
+            errorText = std::string(kCodestreamParseError);
+            break;
+    }
+    return true;
+}
+
+bool CodestreamBox::writePayload(ByteStream& stream) const {
+    if (window) {
+        return Box::writePayload(stream);
+    }
+    for (std::uint64_t at = 0; at < held_.size();) {
+        const auto chunk =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, held_.size() - at));
+        stream.writeBytes(held_.data() + at, chunk);
+        at += chunk;
     }
     return true;
 }

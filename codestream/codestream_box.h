@@ -1,37 +1,60 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "box/box.h"
 #include "codestream/marker_parser.h"
 #include "codestream/parse_codestream.h"
+#include "stream/byte_buffer.h"
 
 namespace bq {
 
 constexpr std::string_view kCodestreamParseError = "ERROR: Failed to parse J2K codestream.";
+constexpr std::string_view kCodestreamNoEnd =
+    "ERROR: The J2K codestream has no end marker (EOC): it may be incomplete.";
+constexpr std::string_view kCodestreamCutShort =
+    "ERROR: The J2K codestream is cut short: the file ends inside its box.";
 
-// 'jp2c': the J2K codestream captured up to and including its first 0xFF 0xD9 pair, walked
-// marker by marker, and shown as an image and tile report.
+// 'jp2c': the J2K codestream, every byte its box holds, walked marker by marker and shown as
+// an image and tile report. Its bytes are held in memory, or left in the source file when they
+// are more than the read allows to hold; either way they are written back unchanged.
 class CodestreamBox final : public Box {
   public:
-    CodestreamBox() : Box(0, kTypeJp2c) {}
+    // `declaredSize` is the payload the header gave; `runsToEnd` a header of length 0.
+    explicit CodestreamBox(std::uint64_t declaredSize = 0, bool runsToEnd = false)
+        : Box(0, kTypeJp2c), declaredSize_(declaredSize), runsToEnd_(runsToEnd) {}
 
     FileKind fileKind() const override { return {"J2K", ".j2k"}; }
     std::string text() const override;
-    // Captures the codestream (the header's length is not used: the box ends at the first
-    // 0xFF 0xD9 pair), walks it and builds the report. False only when nothing could be
-    // captured; a codestream that does not parse stays, showing the error line.
-    bool readPayload(ByteStream& stream, std::uint32_t fileSize, NestingContext& nesting) override;
+    // Takes the bytes the box's length covers (to the end of the file for length 0, and no
+    // more than the file has), walks them and builds the report. False only when the bytes
+    // cannot be had (no memory, or the file shrank while being read).
+    bool readPayload(ByteStream& stream, ReadContext& context) override;
 
-    // Builds `report` from `info`, once, after a successful walk.
+    // Builds `report` from `info`, once, after a walk that read the image header.
     void buildReport();
+    // The codestream's bytes when they are held in memory; empty when left in the file.
+    std::span<const std::uint8_t> heldBytes() const { return held_.bytes(); }
 
     MarkerParser parser;
     CodestreamInfo info;  // owns the tile records
+    WalkResult walk;
+    bool cutShort = false;  // the file ended before the box's length did
     std::optional<std::string> errorText;
     std::optional<std::string> report;
+
+  protected:
+    bool writePayload(ByteStream& stream) const override;
+
+  private:
+    bool readHeld(ByteStream& stream, std::uint64_t length);
+
+    std::uint64_t declaredSize_;
+    bool runsToEnd_;
+    ByteBuffer held_;
 };
 
 }  // namespace bq

@@ -30,15 +30,15 @@ int MarkerParser::readMarker(ByteStream& stream) {
     return kStepOk;
 }
 
-int MarkerParser::skipSegment(MemoryStream& stream) {
+int MarkerParser::skipSegment(ByteStream& stream, std::uint64_t count) {
     if (remaining == 0) {
         return stream.good() ? kStepOk : kSkipFailed;
     }
-    const std::uint64_t target = std::uint64_t{stream.tell()} + remaining;
-    if (target >= stream.size()) {
+    const std::uint64_t target = stream.tell() + remaining;
+    if (target >= count) {
         return kSkipFailed;
     }
-    if (!stream.seek(static_cast<std::uint32_t>(target)) || !stream.good()) {
+    if (!stream.seek(target) || !stream.good()) {
         return kSkipFailed;
     }
     return kStepOk;

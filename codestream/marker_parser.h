@@ -5,7 +5,6 @@
 
 #include "codestream/marker_table.h"
 #include "stream/byte_stream.h"
-#include "stream/memory_stream.h"
 
 namespace bq {
 
@@ -20,9 +19,9 @@ class MarkerParser {
     // Reads one marker and, when its row says so, its segment length. kMarkerRefused when the
     // code is not in the table, not allowed in the current state, or its length is below 3.
     int readMarker(ByteStream& stream);
-    // Moves past the `remaining` bytes of the current segment; kSkipFailed when the target is
-    // at or beyond the end of the bytes or the stream is not good.
-    int skipSegment(MemoryStream& stream);
+    // Moves past the `remaining` bytes of the current segment of a codestream of `count` bytes;
+    // kSkipFailed when the target is at or beyond the end of the bytes or the stream is not good.
+    int skipSegment(ByteStream& stream, std::uint64_t count);
 
     std::bitset<kMarkerRowCount> seen;  // one flag per table row that matched a marker
     std::uint16_t marker = 0;           // the second byte of the last marker read

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <optional>
+#include <vector>
 
 #include "codestream/pair_scan.h"
 #include "stream/memory_stream.h"
@@ -45,7 +46,7 @@ void clipSpan(std::uint64_t index, std::uint32_t size, std::uint32_t offset, std
     out1 = static_cast<std::uint32_t>(std::min<std::uint64_t>(t0 + tileSize, size));
 }
 
-bool readSiz(MemoryStream& stream, MarkerParser& parser, CodestreamInfo& info) {
+bool readSiz(ByteStream& stream, MarkerParser& parser, CodestreamInfo& info, std::uint64_t count) {
     // A segment too short for its own fixed fields is damaged: reading on would take the
     // following bytes for SIZ fields and the length arithmetic would wrap.
     if (parser.remaining < kSizFixedBytes) {
@@ -86,15 +87,15 @@ bool readSiz(MemoryStream& stream, MarkerParser& parser, CodestreamInfo& info) {
         return false;
     }
     // Each factor is below 2^32, so the product cannot wrap in 64 bits.
-    const std::uint64_t count = *across * *down;
-    if (count == 0 || count > static_cast<std::uint64_t>(kMaxTileCount)) {
+    const std::uint64_t tileCount = *across * *down;
+    if (tileCount == 0 || tileCount > static_cast<std::uint64_t>(kMaxTileCount)) {
         return false;
     }
     info.tilesAcross = static_cast<std::int32_t>(*across);
     info.tilesDown = static_cast<std::int32_t>(*down);
-    info.tileCount = static_cast<std::int32_t>(count);
+    info.tileCount = static_cast<std::int32_t>(tileCount);
     try {
-        info.tiles.assign(static_cast<std::size_t>(count), TileRecord{});
+        info.tiles.assign(static_cast<std::size_t>(tileCount), TileRecord{});
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -107,15 +108,95 @@ bool readSiz(MemoryStream& stream, MarkerParser& parser, CodestreamInfo& info) {
     }
 
     parser.remaining = static_cast<std::uint16_t>(parser.remaining - kSizFixedBytes);
-    return parser.skipSegment(stream) == kStepOk;
+    return parser.skipSegment(stream, count) == kStepOk;
 }
 
-enum class SotOutcome { Next, Finished, Failed };
+constexpr std::uint16_t kMarkerSod = 0xFF93;
+// Tile data is searched for the end marker a block at a time.
+constexpr std::uint32_t kScanBlock = 64 * 1024;
 
-SotOutcome readSot(MemoryStream& stream, MarkerParser& parser, CodestreamInfo& info,
-                   const std::uint8_t* bytes, std::uint32_t count) {
+// The walk's verdict on a step that failed: bytes that ran out, or bytes that are wrong.
+WalkOutcome failure(const ByteStream& stream) {
+    return stream.good() ? WalkOutcome::Invalid : WalkOutcome::RanOut;
+}
+
+// Passes the marker segments of a tile-part header up to and including SOD. Entropy-coded
+// data cannot hold the end marker's bytes, but a header segment (a comment, say) can.
+WalkOutcome skipTilePartHeader(ByteStream& stream, std::uint64_t count) {
+    for (;;) {
+        std::uint16_t marker = 0;
+        stream.readU16(marker);
+        if (!stream.good()) {
+            return WalkOutcome::RanOut;
+        }
+        if (marker == kMarkerSod) {
+            return WalkOutcome::Complete;
+        }
+        if ((marker >> 8) != 0xFF) {
+            return WalkOutcome::Invalid;
+        }
+        if ((marker & 0xF0) == 0x30) {
+            continue;  // the markers without a segment, allowed anywhere
+        }
+        std::uint16_t length = 0;
+        stream.readU16(length);
+        if (!stream.good()) {
+            return WalkOutcome::RanOut;
+        }
+        if (length < 2) {
+            return WalkOutcome::Invalid;
+        }
+        const std::uint64_t target = stream.tell() + length - 2;
+        if (target >= count || !stream.seek(target)) {
+            return WalkOutcome::RanOut;
+        }
+    }
+}
+
+// From the stream's position, the offset of the first 0xFF 0xD9 pair, or none when the bytes
+// run out first.
+std::optional<std::uint64_t> findEndMarker(ByteStream& stream, std::uint64_t count) {
+    std::vector<std::uint8_t> block;
+    try {
+        block.resize(kScanBlock);
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    std::uint8_t previous = 0;
+    for (std::uint64_t at = stream.tell(); at < count;) {
+        const auto chunk =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(kScanBlock, count - at));
+        stream.readBytes(block.data(), chunk);
+        if (!stream.good()) {
+            return std::nullopt;
+        }
+        if (previous == 0xFF && block[0] == 0xD9) {
+            return at - 1;
+        }
+        const std::size_t pair = findEndPair(block.data(), chunk);
+        if (pair < chunk) {
+            return at + pair;
+        }
+        previous = block[chunk - 1];
+        at += chunk;
+    }
+    return std::nullopt;
+}
+
+struct SotStep {
+    enum { Next, Finished, Failed } kind = Failed;
+    WalkOutcome outcome = WalkOutcome::Invalid;  // why, when Failed
+    std::uint64_t end = 0;                       // when Finished
+};
+
+SotStep failed(WalkOutcome why) {
+    return {SotStep::Failed, why, 0};
+}
+
+SotStep readSot(ByteStream& stream, MarkerParser& parser, CodestreamInfo& info,
+                std::uint64_t count) {
     if (!parser.seen.test(findMarkerRow(kCodeCod)) || !parser.seen.test(findMarkerRow(kCodeQcd))) {
-        return SotOutcome::Failed;
+        return failed(WalkOutcome::Invalid);
     }
     std::uint16_t isot = 0;
     std::uint32_t psot = 0;
@@ -126,43 +207,91 @@ SotOutcome readSot(MemoryStream& stream, MarkerParser& parser, CodestreamInfo& i
     stream.readU8(tpsot);
     stream.readU8(tnsot);
     if (!stream.good()) {
-        return SotOutcome::Failed;
+        return failed(WalkOutcome::RanOut);
     }
     parser.state = kStateTileData;
     if (isot >= info.tileCount || std::size_t{isot} >= info.tiles.size()) {
-        return SotOutcome::Failed;
+        return failed(WalkOutcome::Invalid);
     }
     TileRecord& tile = info.tiles[isot];
     if (tile.tilePartCount != 0 && tpsot > tile.tilePartCount) {
-        return SotOutcome::Failed;
+        return failed(WalkOutcome::Invalid);
     }
     if (tile.tilePartCount == 0 && tnsot != 0) {
         tile.tilePartCount = tnsot;
     }
     tile.compressedSize += psot;  // modulo 2^32 by design
 
-    const std::uint32_t sotStart = stream.tell() - kSotBytes;
+    const std::uint64_t sotStart = stream.tell() - kSotBytes;
     if (psot >= kSotBytes) {
-        const std::uint64_t target = std::uint64_t{sotStart} + psot;
-        if (target >= count || !stream.seek(static_cast<std::uint32_t>(target))) {
-            return SotOutcome::Failed;
+        const std::uint64_t target = sotStart + psot;
+        if (target >= count || !stream.seek(target)) {
+            return failed(WalkOutcome::RanOut);
         }
-        return SotOutcome::Next;
+        return {SotStep::Next, WalkOutcome::Complete, 0};
     }
     if (psot != 0) {
-        return SotOutcome::Failed;
+        return failed(WalkOutcome::Invalid);
     }
-    // Psot 0: the tile-part runs up to the codestream's closing 0xFF 0xD9.
-    const std::uint32_t from = stream.tell();
-    const std::size_t pair = from + findEndPair(bytes + from, count - from);
-    if (pair >= count) {
-        return SotOutcome::Failed;
+    // Psot 0: the tile-part runs up to the codestream's end marker, behind its header.
+    if (const WalkOutcome header = skipTilePartHeader(stream, count);
+        header != WalkOutcome::Complete) {
+        return failed(header);
     }
-    tile.compressedSize += static_cast<std::uint32_t>(pair) - sotStart;
-    return SotOutcome::Finished;
+    const std::optional<std::uint64_t> pair = findEndMarker(stream, count);
+    if (!pair) {
+        return failed(WalkOutcome::RanOut);
+    }
+    tile.compressedSize += static_cast<std::uint32_t>(*pair - sotStart);
+    return {SotStep::Finished, WalkOutcome::Complete, *pair + 2};
 }
 
 }  // namespace
+
+WalkResult walkCodestream(MarkerParser& parser, CodestreamInfo& info, ByteStream& stream,
+                          std::uint64_t count) {
+    if (count == 0) {
+        return {WalkOutcome::RanOut, 0};
+    }
+    for (;;) {
+        if (!stream.good()) {
+            return {WalkOutcome::RanOut, 0};
+        }
+        if (parser.readMarker(stream) != kStepOk || !stream.good()) {
+            return {failure(stream), 0};
+        }
+        switch (parser.marker) {
+            case 0x00:
+            case 0xFF:
+                return {WalkOutcome::Invalid, 0};
+            case kCodeSoc:
+                break;
+            case kCodeSiz:
+                if (!readSiz(stream, parser, info, count)) {
+                    return {failure(stream), 0};
+                }
+                break;
+            case kCodeSot: {
+                const SotStep step = readSot(stream, parser, info, count);
+                if (step.kind == SotStep::Failed) {
+                    return {step.outcome, 0};
+                }
+                if (step.kind == SotStep::Finished) {
+                    return {WalkOutcome::Complete, step.end};
+                }
+                break;
+            }
+            default:
+                if (parser.marker == kCodeEoc && parser.remaining == 0 && stream.good()) {
+                    return {WalkOutcome::Complete, stream.tell()};
+                }
+                if (parser.skipSegment(stream, count) != kStepOk) {
+                    return {WalkOutcome::RanOut, 0};
+                }
+                break;
+        }
+    }
+}
 
 bool parseCodestream(MarkerParser& parser, CodestreamInfo& info, const std::uint8_t* bytes,
                      std::uint32_t count) {
@@ -171,41 +300,7 @@ bool parseCodestream(MarkerParser& parser, CodestreamInfo& info, const std::uint
     }
     MemoryStream stream;
     stream.attach(bytes, count);
-    for (;;) {
-        if (!stream.good() || parser.readMarker(stream) != kStepOk || !stream.good()) {
-            return false;
-        }
-        switch (parser.marker) {
-            case 0x00:
-            case 0xFF:
-                return false;
-            case kCodeSoc:
-                break;
-            case kCodeSiz:
-                if (!readSiz(stream, parser, info)) {
-                    return false;
-                }
-                break;
-            case kCodeSot:
-                switch (readSot(stream, parser, info, bytes, count)) {
-                    case SotOutcome::Failed:
-                        return false;
-                    case SotOutcome::Finished:
-                        return true;
-                    case SotOutcome::Next:
-                        break;
-                }
-                break;
-            default:
-                if (parser.skipSegment(stream) != kStepOk) {
-                    return false;
-                }
-                if (parser.marker == kCodeEoc) {
-                    return true;
-                }
-                break;
-        }
-    }
+    return walkCodestream(parser, info, stream, count).outcome == WalkOutcome::Complete;
 }
 
 }  // namespace bq

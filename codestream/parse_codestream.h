@@ -36,8 +36,23 @@ struct CodestreamInfo {
 // a larger grid is refused before anything is allocated for it.
 constexpr std::int32_t kMaxTileCount = 65535;
 
-// Walks `count` bytes of a codestream marker by marker, filling `info`. True when the walk
-// reached the end of the codestream; otherwise `info` may be partly filled.
+// How a walk ended: at the codestream's end marker; with the bytes running out before it
+// (no end marker, or a file cut short) after a walk that was sound so far; or at something a
+// codestream cannot hold.
+enum class WalkOutcome : std::uint8_t { Complete, RanOut, Invalid };
+
+struct WalkResult {
+    WalkOutcome outcome = WalkOutcome::Invalid;
+    std::uint64_t end = 0;  // when Complete: the bytes up to and including the end marker
+};
+
+// Walks a codestream of `count` bytes, which `stream` holds from position 0 on (bytes in memory,
+// or a window of a file), marker by marker: segments are passed by their lengths and
+// tile-parts by Psot, so tile data is never read. Fills `info`, partly when the walk fails.
+WalkResult walkCodestream(MarkerParser& parser, CodestreamInfo& info, ByteStream& stream,
+                          std::uint64_t count);
+
+// The same walk over bytes in memory; true when it reached the end marker.
 bool parseCodestream(MarkerParser& parser, CodestreamInfo& info, const std::uint8_t* bytes,
                      std::uint32_t count);
 

@@ -1,6 +1,5 @@
 // Arbitrary bytes as a codestream: the marker walk over all of them, then the same bytes as
-// the content of a 'jp2c' box (the capture up to the first end marker, the walk over what was
-// captured, and the report built from it).
+// the content of a 'jp2c' box of length 0 (the whole input taken, walked and reported).
 
 #include <cstddef>
 #include <cstdint>
@@ -24,9 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     bq::MemoryStream stream;
     stream.attach(data, count);
-    bq::NestingContext nesting;
-    bq::CodestreamBox box;
-    if (box.readPayload(stream, count, nesting)) {
+    bq::ReadContext context;
+    context.fileSize = count;
+    bq::CodestreamBox box(0, true);
+    if (box.readPayload(stream, context)) {
         volatile std::size_t sink = box.text().size() + box.description().size();
         (void)sink;
     }

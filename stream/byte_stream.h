@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 namespace bq {
 
@@ -25,9 +26,16 @@ class ByteStream {
     virtual void writeU32(std::uint32_t value) = 0;
     virtual void readBytes(std::uint8_t* destination, std::uint32_t count) = 0;
     virtual void writeBytes(const std::uint8_t* source, std::uint32_t count) = 0;
-    virtual std::uint32_t tell() const = 0;
-    virtual bool seek(std::uint32_t position) = 0;
+    virtual std::uint64_t tell() const = 0;
+    virtual bool seek(std::uint64_t position) = 0;
     virtual void close() = 0;
+
+    // Reads `count` bytes from the source's position and writes them here, in bounded blocks.
+    // False when the source runs short or either side reports trouble.
+    virtual bool copyFrom(ByteStream& source, std::uint64_t count);
+    // The C file behind the stream, for copies the system can do without passing the bytes
+    // through user memory; none for streams that are not files.
+    virtual std::FILE* nativeFile() const { return nullptr; }
 };
 
 constexpr int kFileStreamKind = 2;

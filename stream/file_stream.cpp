@@ -1,5 +1,16 @@
 #include "stream/file_stream.h"
 
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+#if defined(__linux__)
+#include <unistd.h>
+#endif
+
 namespace bq {
 
 FileStream::~FileStream() {
@@ -33,12 +44,31 @@ std::int64_t FileStream::sizeWide() {
     return length;
 }
 
-std::uint32_t FileStream::size() {
+std::uint64_t FileStream::size() {
     const std::int64_t length = sizeWide();
-    if (length < 0) {
-        return 0;
+    return length < 0 ? 0 : static_cast<std::uint64_t>(length);
+}
+
+std::optional<FileIdentity> FileStream::identity() const {
+    if (handle_ == nullptr) {
+        return std::nullopt;
     }
-    return length > 0xFFFFFFFF ? 0xFFFFFFFFu : static_cast<std::uint32_t>(length);
+#if defined(_WIN32)
+    struct _stat64 info {};
+    if (_fstat64(_fileno(handle_), &info) != 0 || info.st_size < 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{static_cast<std::uint64_t>(info.st_size),
+                        static_cast<std::int64_t>(info.st_mtime) * 1000000000};
+#else
+    struct stat info {};
+    if (fstat(fileno(handle_), &info) != 0 || info.st_size < 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{
+        static_cast<std::uint64_t>(info.st_size),
+        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+#endif
 }
 
 bool FileStream::hasError() const {
@@ -117,7 +147,7 @@ void FileStream::writeBytes(const std::uint8_t* source, std::uint32_t count) {
     position_ += count;
 }
 
-bool FileStream::seek(std::uint32_t position) {
+bool FileStream::seek(std::uint64_t position) {
     if (handle_ == nullptr) {
         return false;
     }
@@ -128,10 +158,46 @@ bool FileStream::seek(std::uint32_t position) {
     if (position <= 0x7FFFFFFFu) {
         return std::fseek(handle_, static_cast<long>(position), SEEK_SET) == 0;
     }
+    if (position > 0x7FFFFFFFFFFFFFFFull) {
+        return false;
+    }
     return _fseeki64(handle_, static_cast<std::int64_t>(position), SEEK_SET) == 0;
 #else
+    if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+        return false;
+    }
     return fseeko(handle_, static_cast<off_t>(position), SEEK_SET) == 0;
 #endif
+}
+
+bool FileStream::copyFrom(ByteStream& source, std::uint64_t count) {
+#if defined(__linux__)
+    // File to file, the kernel moves the bytes (and may share them, on file systems that can)
+    // without a trip through this process's memory.
+    std::FILE* input = source.nativeFile();
+    if (input != nullptr && handle_ != nullptr && std::fflush(handle_) == 0 &&
+        source.tell() <= static_cast<std::uint64_t>(std::numeric_limits<loff_t>::max()) &&
+        position_ <= static_cast<std::uint64_t>(std::numeric_limits<loff_t>::max())) {
+        auto inOffset = static_cast<loff_t>(source.tell());
+        auto outOffset = static_cast<loff_t>(position_);
+        std::uint64_t left = count;
+        while (left != 0) {
+            const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 30));
+            const ssize_t moved =
+                copy_file_range(fileno(input), &inOffset, fileno(handle_), &outOffset, chunk, 0);
+            if (moved <= 0) {
+                break;  // the source ran short, or the file systems cannot: copy the rest below
+            }
+            left -= static_cast<std::uint64_t>(moved);
+        }
+        const std::uint64_t copied = count - left;
+        if (!source.seek(source.tell() + copied) || !seek(position_ + copied)) {
+            return false;
+        }
+        count = left;
+    }
+#endif
+    return ByteStream::copyFrom(source, count);
 }
 
 void FileStream::close() {

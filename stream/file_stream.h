@@ -2,11 +2,21 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "stream/byte_stream.h"
 
 namespace bq {
+
+// What tells one version of a file from another without reading it: a file replaced or
+// rewritten since it was opened differs in one of these.
+struct FileIdentity {
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+
+    bool operator==(const FileIdentity&) const = default;
+};
 
 // A ByteStream over a buffered C file. `position` is the stream's own count of the bytes
 // asked for, not the runtime's file position.
@@ -16,11 +26,12 @@ class FileStream final : public ByteStream {
     ~FileStream() override;
 
     bool open(const std::string& path, const char* mode);
-    // The file's length; seeks to the end and back to the start. Files of 4 GiB or more
-    // report 0xFFFFFFFF here: use sizeWide() to tell them apart.
-    std::uint32_t size();
-    // The file's length in 64 bits, or -1 when it cannot be measured.
+    // The file's length; seeks to the end and back to the start. 0 when it cannot be measured.
+    std::uint64_t size();
+    // The file's length, or -1 when it cannot be measured.
     std::int64_t sizeWide();
+    // The open file's length and modification time as the file system reports them.
+    std::optional<FileIdentity> identity() const;
     // Whether the runtime reported a write or read error (not end of file).
     bool hasError() const;
     // Flushes buffered writes to the file; false when the runtime reports a failure.
@@ -38,13 +49,15 @@ class FileStream final : public ByteStream {
     void writeU32(std::uint32_t value) override;
     void readBytes(std::uint8_t* destination, std::uint32_t count) override;
     void writeBytes(const std::uint8_t* source, std::uint32_t count) override;
-    std::uint32_t tell() const override { return position_; }
-    bool seek(std::uint32_t position) override;
+    std::uint64_t tell() const override { return position_; }
+    bool seek(std::uint64_t position) override;
     void close() override;
+    bool copyFrom(ByteStream& source, std::uint64_t count) override;
+    std::FILE* nativeFile() const override { return handle_; }
 
   private:
     std::FILE* handle_ = nullptr;
-    std::uint32_t position_ = 0;
+    std::uint64_t position_ = 0;
 };
 
 }  // namespace bq

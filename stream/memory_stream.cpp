@@ -107,11 +107,11 @@ void MemoryStream::writeBytes(const std::uint8_t* source, std::uint32_t count) {
     position_ += count;
 }
 
-bool MemoryStream::seek(std::uint32_t position) {
+bool MemoryStream::seek(std::uint64_t position) {
     if (position >= size_) {
         return false;
     }
-    position_ = position;
+    position_ = static_cast<std::uint32_t>(position);
     return true;
 }
 

@@ -35,8 +35,8 @@ class MemoryStream final : public ByteStream {
     void writeU32(std::uint32_t value) override;
     void readBytes(std::uint8_t* destination, std::uint32_t count) override;
     void writeBytes(const std::uint8_t* source, std::uint32_t count) override;
-    std::uint32_t tell() const override { return position_; }
-    bool seek(std::uint32_t position) override;
+    std::uint64_t tell() const override { return position_; }
+    bool seek(std::uint64_t position) override;
     void close() override;
 
   private:

@@ -6,6 +6,7 @@
 
 #include "box/read_box.h"
 #include "box/signature.h"
+#include "codestream/box_factory.h"
 #include "stream/file_stream.h"
 #include "ui/control_ids.h"
 #include "ui/file_checks.h"
@@ -27,9 +28,7 @@ FileDialogRequest jp2DialogRequest(std::string initialName, std::uint32_t option
     return request;
 }
 
-namespace {}  // namespace
-
-void openDocument(App& app, std::optional<std::string> path) {
+void openDocument(App& app, std::optional<std::string> path, std::uint64_t holdLimit) {
     Platform& platform = app.platform();
     if (!path) {
         if (app.modified() && !platform.askYesNo(kConfirmationCaption, kModifiedQuestion)) {
@@ -46,23 +45,22 @@ void openDocument(App& app, std::optional<std::string> path) {
         app.showError(kOpenFailedMessage);
         return;
     }
-    // Box lengths and positions are 32-bit: a larger file cannot be read faithfully, so it
-    // is refused while the old document is still there.
+    // What the file is now, so that payloads left in it can later be copied from this very
+    // version and no other.
     const std::int64_t wideSize = stream.sizeWide();
-    if (wideSize < 0) {
+    const std::optional<FileIdentity> identity = stream.identity();
+    if (wideSize < 0 || !identity) {
         stream.close();
         app.showError(kOpenFailedMessage);
         return;
     }
-    if (wideSize > std::int64_t{0xFFFFFFFF}) {
-        stream.close();
-        app.showError(kTooLargeMessage);
-        return;
-    }
-    const auto fileSize = static_cast<std::uint32_t>(wideSize);
 
     app.resetDocument();
-    NestingContext nesting;
+    ReadContext context;
+    context.fileSize = static_cast<std::uint64_t>(wideSize);
+    context.source = std::make_shared<const SourceFile>(SourceFile{*path, *identity});
+    context.holdLimit = holdLimit;
+    context.make = makeDocumentBox;
 
     auto fail = [&](std::string_view message) {
         stream.close();
@@ -81,17 +79,23 @@ void openDocument(App& app, std::optional<std::string> path) {
             return fail(parseFailedMessage());
     }
 
-    while (std::unique_ptr<Box> box = readBox(stream, fileSize, nesting)) {
+    while (std::unique_ptr<Box> box = readBox(stream, context)) {
+        if (app.boxes().rowCount() >= kMaxDocumentRows) {
+            return fail(kTooManyBoxesMessage);
+        }
         // A row the list refused would take its box with it, and the nesting may still
         // point at that box: the document cannot be shown whole, so the open fails.
         if (insertBoxRow(app.boxes(), kAppendRow, std::move(box)) < 0) {
             return fail(kReadFailedMessage);
         }
     }
+    if (!context.refusal.empty()) {
+        return fail(context.refusal);
+    }
     if (!stream.atEnd()) {
         return fail(parseFailedMessage());
     }
-    nesting.reset();
+    context.nesting.reset();
     stream.close();
     platform.setControlText(IDC_PATH, *path);
     platform.enableControl(IDC_ADD, true);

@@ -77,7 +77,7 @@ FileBytes readWholeFile(const std::string& path) {
 // What a failed importPayload may have changed, so the box can be put back as it was.
 struct BoxSnapshot {
     std::vector<std::uint8_t> data;
-    std::uint32_t payloadSize = 0;
+    std::uint64_t payloadSize = 0;
     int capacity = 0;
 };
 

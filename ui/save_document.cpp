@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <unordered_map>
+#include <utility>
 
 #include "box/signature.h"
 #include "stream/file_stream.h"
@@ -18,8 +20,6 @@ namespace bq {
 namespace {
 
 constexpr std::size_t kMaxNameLength = kPathBufferSize - 1;
-// The largest payload whose box length (payload + 8) still fits 32 bits.
-constexpr std::uint64_t kMaxPayload = 0xFFFFFFFFull - kBoxHeaderSize;
 
 namespace fs = std::filesystem;
 
@@ -72,6 +72,31 @@ void keepPermissions(const std::string& target, const std::string& temporary) {
 #endif
 }
 
+// Whether the save replaces the file some payload is still left in.
+bool replacesWindowSource(const BoxList& boxes, const std::string& destination) {
+    for (int row = 0; row < boxes.rowCount(); ++row) {
+        const Box* box = boxes.boxAt(row);
+        if (box == nullptr || !box->window || box->window->source == nullptr) {
+            continue;
+        }
+        std::error_code error;
+        if (fs::equivalent(fs::path(destination), fs::path(box->window->source->path), error)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void moveWindows(BoxList& boxes, SourceFile written, const std::vector<std::uint64_t>& offsets) {
+    const auto source = std::make_shared<const SourceFile>(std::move(written));
+    for (int row = 0; row < boxes.rowCount() && static_cast<std::size_t>(row) < offsets.size();
+         ++row) {
+        if (Box* box = boxes.boxAt(row); box != nullptr && box->window) {
+            box->moveWindow(source, offsets[static_cast<std::size_t>(row)]);
+        }
+    }
+}
+
 }  // namespace
 
 std::string applyExtensionRule(std::string name) {
@@ -81,49 +106,67 @@ std::string applyExtensionRule(std::string name) {
     return name;
 }
 
-bool refreshAssociationSizes(BoxList& boxes) {
-    const int count = boxes.rowCount();
-    // Sums are kept wide so that an overflow is seen rather than wrapped. Only boxes that
-    // are rows of the document are followed as ancestors.
+namespace {
+
+// Pass 1 of the refresh, with each association counted by the header `headers` holds for it
+// (the one its size needed last time round, or the one it starts with). True when every
+// association's header came out as counted.
+bool sumAssociations(BoxList& boxes, std::unordered_map<Box*, std::uint64_t>& headers) {
     std::unordered_map<const Box*, std::uint64_t> sums;
+    const int count = boxes.rowCount();
     for (int row = 0; row < count; ++row) {
         if (const Box* box = boxes.boxAt(row); box != nullptr && box->type == kTypeAsoc) {
             sums[box] = 0;
         }
     }
-    bool fits = true;
     for (int row = 0; row < count; ++row) {
         Box* box = boxes.boxAt(row);
         if (box == nullptr) {
             continue;
         }
+        std::uint64_t written = 0;
         if (box->type == kTypeAsoc) {
             box->payloadSize = 0;
-            sums[box] = 0;
+            written = headers.try_emplace(box, box->headerSize()).first->second;
+        } else {
+            written = box->writtenSize();
         }
-        // What the box puts in the file, so that each association's length covers exactly
-        // the bytes written inside it.
-        const std::uint64_t written =
-            box->type == kTypeAsoc ? std::uint64_t{kBoxHeaderSize} : box->writtenSize();
-        if (written > 0xFFFFFFFFull) {
-            fits = false;
-        }
-        if (box->parent == nullptr) {
-            continue;
-        }
+        // Only boxes that are rows of the document are followed as ancestors.
         for (Box* ancestor = box->parent; ancestor != nullptr; ancestor = ancestor->parent) {
             const auto found = sums.find(ancestor);
             if (found == sums.end()) {
                 break;
             }
-            std::uint64_t& sum = found->second;
-            sum += written;
-            if (sum > kMaxPayload) {
-                fits = false;
-                sum = kMaxPayload;
-            }
-            ancestor->payloadSize = static_cast<std::uint32_t>(sum);
+            found->second += written;  // a document's sizes stay far below 2^64
+            ancestor->payloadSize = found->second;
         }
+    }
+    bool settled = true;
+    for (auto& [box, counted] : headers) {
+        if (const std::uint64_t needed = box->headerSize(); needed != counted) {
+            counted = needed;
+            settled = false;
+        }
+    }
+    return settled;
+}
+
+}  // namespace
+
+void refreshAssociationSizes(BoxList& boxes) {
+    const int count = boxes.rowCount();
+    for (int row = 0; row < count; ++row) {
+        Box* box = boxes.boxAt(row);
+        // Length 0 means "to the end of the file": true only of the last top-level box.
+        if (box != nullptr && box->headerForm == HeaderForm::ToEnd &&
+            (row != count - 1 || box->parent != nullptr)) {
+            box->headerForm = HeaderForm::Plain;
+        }
+    }
+    // An association that grows past 4 GiB takes a 16-byte header, which its ancestors must
+    // count: repeat until no header changes (once more per level at the very most).
+    std::unordered_map<Box*, std::uint64_t> headers;
+    for (int round = 0; round <= count && !sumAssociations(boxes, headers); ++round) {
     }
     for (int row = 0; row < count; ++row) {
         const Box* box = boxes.boxAt(row);
@@ -135,10 +178,10 @@ bool refreshAssociationSizes(BoxList& boxes) {
             boxes.setSizeText(row, size);
         }
     }
-    return fits;
 }
 
-bool writeDocument(const BoxList& boxes, ByteStream& stream) {
+bool writeDocument(const BoxList& boxes, ByteStream& stream,
+                   std::vector<std::uint64_t>* payloadOffsets) {
     writeSignature(stream);
     if (!stream.good()) {
         return false;
@@ -147,6 +190,10 @@ bool writeDocument(const BoxList& boxes, ByteStream& stream) {
         const Box* box = boxes.boxAt(row);
         if (box == nullptr) {
             continue;
+        }
+        if (payloadOffsets != nullptr) {
+            payloadOffsets->resize(static_cast<std::size_t>(boxes.rowCount()));
+            (*payloadOffsets)[static_cast<std::size_t>(row)] = stream.tell() + box->headerSize();
         }
         if (!box->writeBox(stream, true) || !stream.good()) {
             return false;
@@ -178,10 +225,7 @@ void saveDocument(App& app) {
         !platform.askYesNo(kConfirmationCaption, target + std::string(kReplaceQuestionEnd))) {
         return;
     }
-    if (!refreshAssociationSizes(app.boxes())) {
-        app.showError(kTooLargeToSaveMessage);
-        return;
-    }
+    refreshAssociationSizes(app.boxes());
 
     const std::string destination = resolvedTarget(target);
     const std::string temporary =
@@ -191,16 +235,23 @@ void saveDocument(App& app) {
         app.showError(kCreateFailedMessage);
         return;
     }
-    bool written = writeDocument(app.boxes(), stream);
+    // Payloads left in the file being replaced must follow their bytes into the new one.
+    const bool replacesSource = replacesWindowSource(app.boxes(), destination);
+    std::vector<std::uint64_t> payloadOffsets;
+    bool written = writeDocument(app.boxes(), stream, &payloadOffsets);
     written = stream.flush() && written && !stream.hasError();
+    const std::optional<FileIdentity> writtenIdentity = stream.identity();
     stream.close();
     if (written) {
         keepPermissions(destination, temporary);
     }
-    if (!written || !replaceFile(temporary, destination)) {
+    if (!written || !writtenIdentity || !replaceFile(temporary, destination)) {
         removeQuietly(temporary);
         app.showError(kWriteFailedMessage);
         return;
+    }
+    if (replacesSource) {
+        moveWindows(app.boxes(), SourceFile{destination, *writtenIdentity}, payloadOffsets);
     }
     app.markUnmodified();
 }

@@ -79,8 +79,8 @@ class VectorSink final : public ByteStream {
     void writeBytes(const std::uint8_t* source, std::uint32_t count) override {
         bytes.insert(bytes.end(), source, source + count);
     }
-    std::uint32_t tell() const override { return static_cast<std::uint32_t>(bytes.size()); }
-    bool seek(std::uint32_t /*position*/) override { return false; }
+    std::uint64_t tell() const override { return bytes.size(); }
+    bool seek(std::uint64_t /*position*/) override { return false; }
     void close() override {}
 
     std::vector<std::uint8_t> bytes;
@@ -90,9 +90,9 @@ class VectorSink final : public ByteStream {
 // then boxes until none comes.
 struct ReadResult {
     std::vector<std::unique_ptr<Box>> boxes;
-    NestingContext nesting;
+    ReadContext context;
     bool atEnd = false;
-    std::uint32_t tell = 0;
+    std::uint64_t tell = 0;
 };
 
 inline ReadResult readFile(const std::vector<std::uint8_t>& file) {
@@ -102,7 +102,8 @@ inline ReadResult readFile(const std::vector<std::uint8_t>& file) {
     if (testSignature(stream) != SignatureResult::Ok) {
         return result;
     }
-    while (auto box = readBox(stream, static_cast<std::uint32_t>(file.size()), result.nesting)) {
+    result.context.fileSize = file.size();
+    while (auto box = readBox(stream, result.context)) {
         result.boxes.push_back(std::move(box));
     }
     result.atEnd = stream.atEnd();
@@ -112,14 +113,14 @@ inline ReadResult readFile(const std::vector<std::uint8_t>& file) {
 
 // What writeBox puts on a stream; a stream too small for it would show as a short result.
 inline std::vector<std::uint8_t> written(const Box& box, bool withHeader, bool* result = nullptr) {
-    std::vector<std::uint8_t> buffer(std::size_t{box.payloadSize} + 64, 0xEE);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(box.payloadSize) + 64, 0xEE);
     MemoryStream stream;
     stream.attach(buffer.data(), static_cast<std::uint32_t>(buffer.size()));
     const bool ok = box.writeBox(stream, withHeader);
     if (result != nullptr) {
         *result = ok;
     }
-    buffer.resize(stream.tell());
+    buffer.resize(static_cast<std::size_t>(stream.tell()));
     return buffer;
 }
 

@@ -21,6 +21,7 @@
 #include "box/text_box.h"
 #include "box/uuid_box.h"
 #include "box_bytes.h"
+#include "codestream/box_factory.h"
 #include "codestream/codestream_box.h"
 #include "stream/file_stream.h"
 
@@ -100,8 +101,8 @@ std::vector<std::uint8_t> fileBytes(const fs::path& path) {
 
 struct Row {
     std::unique_ptr<Box> box;
-    std::uint32_t begin;  // stream position of the header
-    std::uint32_t end;    // stream position after the read
+    std::uint64_t begin;  // stream position of the header
+    std::uint64_t end;    // stream position after the read
 };
 
 struct Document {
@@ -109,7 +110,7 @@ struct Document {
     SignatureResult signature = SignatureResult::ParseFailure;
     std::vector<Row> rows;
     bool atEnd = false;
-    std::uint32_t size = 0;
+    std::uint64_t size = 0;
 };
 
 Document readDocument(const fs::path& path) {
@@ -122,10 +123,12 @@ Document readDocument(const fs::path& path) {
     doc.size = stream.size();
     doc.signature = testSignature(stream);
     if (doc.signature == SignatureResult::Ok) {
-        NestingContext nesting;
+        ReadContext context;
+        context.fileSize = doc.size;
+        context.make = makeDocumentBox;
         for (;;) {
-            const std::uint32_t begin = stream.tell();
-            auto box = readBox(stream, doc.size, nesting);
+            const std::uint64_t begin = stream.tell();
+            auto box = readBox(stream, context);
             if (box == nullptr) {
                 break;
             }
@@ -368,11 +371,11 @@ TEST(CorpusBoxes, TruncatedBoxHoldsZerosWhereTheFileEnded) {
     const Row& last = doc.rows.back();
     ASSERT_EQ(last.box->type, kTypeJp2h);
     EXPECT_TRUE(doc.atEnd);
-    const std::uint32_t payloadStart = last.begin + 8;
+    const std::uint64_t payloadStart = last.begin + 8;
     const std::size_t present = original.size() - payloadStart;
     ASSERT_LT(present, last.box->payloadSize);
     std::vector<std::uint8_t> expected = test::slice(original, payloadStart, present);
-    expected.resize(std::size_t{last.box->payloadSize} + 1, 0);
+    expected.resize(static_cast<std::size_t>(last.box->payloadSize) + 1, 0);
     EXPECT_EQ(last.box->data, expected);
 }
 

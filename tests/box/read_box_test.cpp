@@ -33,7 +33,9 @@ TEST(ReadBox, WorkedExampleGivesDepthsParentsAndTextsCallByCall) {
     MemoryStream stream;
     stream.attach(file.get().data(), file.size());
     ASSERT_EQ(testSignature(stream), SignatureResult::Ok);
-    NestingContext nesting;
+    ReadContext context;
+    context.fileSize = file.size();
+    NestingContext& nesting = context.nesting;
 
     struct Step {
         std::uint32_t type;
@@ -53,7 +55,7 @@ TEST(ReadBox, WorkedExampleGivesDepthsParentsAndTextsCallByCall) {
     };
     std::vector<std::unique_ptr<Box>> boxes;
     for (const Step& step : steps) {
-        auto box = readBox(stream, file.size(), nesting);
+        auto box = readBox(stream, context);
         ASSERT_NE(box, nullptr) << "call " << boxes.size() + 1;
         boxes.push_back(std::move(box));
         const Box& b = *boxes.back();
@@ -78,7 +80,7 @@ TEST(ReadBox, WorkedExampleGivesDepthsParentsAndTextsCallByCall) {
     EXPECT_EQ(boxes[3]->payloadSize, 12u);
 
     // A file that ends exactly behind its last box ends the sequence at the end.
-    EXPECT_EQ(readBox(stream, file.size(), nesting), nullptr);
+    EXPECT_EQ(readBox(stream, context), nullptr);
     EXPECT_TRUE(stream.atEnd());
 }
 
@@ -111,7 +113,8 @@ TEST(ReadBox, RefusedLengthsEndTheSequenceBeforeTheEnd) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(result.boxes.size(), 1u);
         EXPECT_FALSE(result.atEnd);
-        EXPECT_EQ(result.tell, at + 8);
+        // An extended length is read whole before it is refused.
+        EXPECT_EQ(result.tell, at + (c.length == 1 ? 16u : 8u));
     }
 }
 
@@ -130,16 +133,35 @@ TEST(ReadBox, LengthEightGivesAnEmptyPayloadWithoutData) {
     EXPECT_EQ(result.boxes[0]->payloadSize, 0u);
 }
 
-TEST(ReadBox, LengthZeroReadsNothingAndTheNextHeaderFollowsDirectly) {
+TEST(ReadBox, LengthZeroRunsToTheEndOfTheFileAndIsWrittenBackAsItWas) {
     Bytes file;
     file.signature().u32(0).u32(fourCC("free")).box(kTypeLbl, "next");
     const auto result = readFile(file.get());
-    ASSERT_EQ(result.boxes.size(), 2u);
-    EXPECT_EQ(result.boxes[0]->payloadSize, 0u);
-    EXPECT_FALSE(result.boxes[0]->hasData());
-    EXPECT_EQ(result.boxes[1]->type, kTypeLbl);
-    EXPECT_EQ(result.boxes[1]->text(), "next");
+    ASSERT_EQ(result.boxes.size(), 1u);
+    EXPECT_EQ(result.boxes[0]->payloadSize, 12u);
+    EXPECT_EQ(result.boxes[0]->headerForm, HeaderForm::ToEnd);
     EXPECT_TRUE(result.atEnd);
+    EXPECT_EQ(test::written(*result.boxes[0], true), test::slice(file.get(), 12, 20));
+}
+
+// Length 1: the real length follows the type in 64 bits and counts the 16-byte header.
+TEST(ReadBox, ExtendedLengthsAreReadAndWrittenBackAndShortOnesRefused) {
+    struct Case {
+        std::uint32_t low;
+        bool read;
+    };
+    for (const Case c : {Case{16 + 4, true}, Case{16, true}, Case{15, false}, Case{8, false}}) {
+        SCOPED_TRACE(c.low);
+        Bytes file;
+        file.signature().u32(1).u32(fourCC("free")).u32(0).u32(c.low).text("abcd");
+        const auto result = readFile(file.get());
+        ASSERT_EQ(result.boxes.size(), c.read ? 1u : 0u);
+        if (c.read) {
+            EXPECT_EQ(result.boxes[0]->payloadSize, c.low - 16u);
+            EXPECT_EQ(result.boxes[0]->headerForm, HeaderForm::Extended);
+            EXPECT_EQ(test::written(*result.boxes[0], true), test::slice(file.get(), 12, c.low));
+        }
+    }
 }
 
 TEST(ReadBox, TrailingBytesShorterThanAHeaderEndTheSequenceAtTheEnd) {
@@ -178,8 +200,8 @@ TEST(ReadBox, NestedAssociationsEndingTogetherAreBothTakenOffAfterTheLastChild) 
     EXPECT_EQ(result.boxes[1]->parent, result.boxes[0].get());
     EXPECT_EQ(result.boxes[3]->depth, 0);
     EXPECT_EQ(result.boxes[3]->parent, nullptr);
-    EXPECT_EQ(result.nesting.depth, 0);
-    EXPECT_EQ(result.nesting.parent, nullptr);
+    EXPECT_EQ(result.context.nesting.depth, 0);
+    EXPECT_EQ(result.context.nesting.parent, nullptr);
 }
 
 TEST(ReadBox, Jp2hIsAGenericBoxWrittenBackByteForByte) {
@@ -272,10 +294,12 @@ TEST(ReadBox, RefusedPayloadEndsTheSequenceAndLeavesTheContextAlone) {
     MemoryStream stream;
     stream.attach(file.get().data(), file.size());
     ASSERT_EQ(testSignature(stream), SignatureResult::Ok);
-    NestingContext nesting;
-    auto asoc = readBox(stream, file.size(), nesting);
+    ReadContext context;
+    context.fileSize = file.size();
+    NestingContext& nesting = context.nesting;
+    auto asoc = readBox(stream, context);
     ASSERT_NE(asoc, nullptr);
-    EXPECT_EQ(readBox(stream, file.size(), nesting), nullptr);
+    EXPECT_EQ(readBox(stream, context), nullptr);
     EXPECT_FALSE(stream.atEnd());
     EXPECT_EQ(nesting.parent, asoc.get());
     EXPECT_EQ(nesting.depth, 1);

@@ -190,7 +190,7 @@ TEST(MarkerParser, SkipSegmentStopsShortOfTheEndOfTheBytes) {
         }
         MarkerParser parser;
         parser.remaining = c.remaining;
-        EXPECT_EQ(parser.skipSegment(stream), c.result);
+        EXPECT_EQ(parser.skipSegment(stream, stream.size()), c.result);
         EXPECT_EQ(stream.tell(), c.positionAfter);
     }
 }

@@ -242,20 +242,5 @@ TEST_F(OpenDocumentTest, OddStartsThatStillOpen) {
     }
 }
 
-TEST_F(OpenDocumentTest, FilesOf4GiBOrMoreAreRefusedKeepingTheOldDocument) {
-    loadModifiedDocument();
-    const std::string path = folder.file("huge.jp2");
-    writeFile(path, kSignatureBytes);
-    std::error_code error;
-    std::filesystem::resize_file(path, 0x100000000ull, error);
-    if (error) {
-        GTEST_SKIP() << "cannot make a 4 GiB sparse file here: " << error.message();
-    }
-    openDocument(app, path);
-    EXPECT_EQ(platform.errorTexts(), std::vector<std::string>{formatErrorText(kTooLargeMessage)});
-    EXPECT_EQ(boxes.rowCount(), 5);
-    EXPECT_TRUE(app.modified());
-}
-
 }  // namespace
 }  // namespace bq::test
