@@ -63,8 +63,9 @@ screenshots: deps build-windows
 fuzz: deps
 	@tools/fuzz.sh
 
+# Peers timed in the same run: opj_dump -i beside list, cp && sync beside save.
 bench: build-native
-	build/native/bench/capture_bench
+	python3 bench/peers_bench.py build/native/cli/boxquill-cli build/bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,0 +1,143 @@
+#!/usr/bin/env python3
+"""Times boxquill-cli against its peers on the same files in one run, and prints the ratios.
+
+  peers_bench.py BOXQUILL_CLI [WORK_FOLDER]
+
+Builds a JP2 of 54 x 54 tiles of about 265 MiB (one tile-part's length ends in FF D9, so its
+end must be found by structure) and, unless BENCH_LARGE=0, one of about 4.5 GiB whose
+codestream box has a 64-bit length. Each file is read once to put it in the page cache; then
+each command runs several times and the median wall time and the peak resident memory
+(ru_maxrss of the child) are printed beside the peer's.
+"""
+import os
+import random
+import shutil
+import struct
+import subprocess
+import sys
+import time
+
+TILES = 54
+
+
+def box(kind, payload):
+    return struct.pack(">I", len(payload) + 8) + kind + payload
+
+
+def codestream_parts(tile_bytes):
+    """The main header, then (SOT+SOD header, data length) per tile, then EOC."""
+    size = TILES * 64
+    siz = struct.pack(">HIIIIIIIIH", 0, size, size, 0, 0, 64, 64, 0, 0, 3) + b"\x07\x01\x01" * 3
+    head = b"\xff\x4f" + b"\xff\x51" + struct.pack(">H", len(siz) + 2) + siz
+    head += b"\xff\x52\x00\x0c\x00\x00\x00\x01\x00\x05\x04\x04\x00\x00"
+    head += b"\xff\x5c\x00\x04\x40\x48"
+    parts = []
+    for index in range(TILES * TILES):
+        psot = 14 + tile_bytes
+        if index == 7:  # a tile-part length whose last two bytes are FF D9
+            psot = (psot & ~0xFFFF) | 0xFFD9
+        length = psot - 14
+        parts.append((b"\xff\x90\x00\x0a" + struct.pack(">HIBB", index, psot, 0, 1) + b"\xff\x93", length))
+    return head, parts
+
+
+def write_jp2(path, tile_bytes, extended):
+    head, parts = codestream_parts(tile_bytes)
+    total = len(head) + sum(len(h) + n for h, n in parts) + 2
+    rng = random.Random(1)
+    # Entropy-like bytes: no FF, so no marker can appear inside tile data.
+    block = bytes(rng.randrange(0, 255) for _ in range(1 << 20))
+    with open(path, "wb") as out:
+        out.write(b"\x00\x00\x00\x0cjP  \r\n\x87\n")
+        out.write(box(b"ftyp", b"jp2 \x00\x00\x00\x00jp2 "))
+        ihdr = box(b"ihdr", struct.pack(">IIHBBBB", TILES * 64, TILES * 64, 3, 7, 7, 0, 0))
+        out.write(box(b"jp2h", ihdr + box(b"colr", b"\x01\x00\x00\x00\x00\x00\x10")))
+        out.write(box(b"xml ", b"<note>peer benchmark</note>"))
+        if extended:
+            out.write(struct.pack(">I", 1) + b"jp2c" + struct.pack(">Q", total + 16))
+        else:
+            out.write(struct.pack(">I", total + 8) + b"jp2c")
+        out.write(head)
+        for header, length in parts:
+            out.write(header)
+            while length > 0:
+                chunk = min(length, len(block))
+                out.write(block[:chunk])
+                length -= chunk
+        out.write(b"\xff\xd9")
+
+
+def run(command, runs):
+    """Median wall time and the largest peak resident memory (MiB) over the runs."""
+    times, peaks, code, err = [], [], 0, b""
+    for _ in range(runs):
+        start = time.perf_counter()
+        child = subprocess.Popen(command, shell=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        err = child.stderr.read()
+        _, status, usage = os.wait4(child.pid, 0)
+        times.append(time.perf_counter() - start)
+        peaks.append(usage.ru_maxrss / 1024.0)
+        code = os.waitstatus_to_exitcode(status)
+    times.sort()
+    return times[len(times) // 2], max(peaks), code, err.decode(errors="replace").strip()
+
+
+def same(a, b):
+    with open(a, "rb") as x, open(b, "rb") as y:
+        while True:
+            p, q = x.read(1 << 24), y.read(1 << 24)
+            if p != q:
+                return False
+            if not p:
+                return True
+
+
+def bench(cli, path, runs, save_memory_aim):
+    size = os.path.getsize(path)
+    print(f"\n{os.path.basename(path)}: {size / 2**20:.1f} MiB")
+    with open(path, "rb") as f:
+        while f.read(1 << 24):
+            pass
+    out_peer, out_ours = path + ".cp", path + ".saved.jp2"
+    rows = []
+    dd = run(f"dd if='{path}' of=/dev/null bs=1M status=none", runs)
+    opj = run(f"opj_dump -i '{path}' -o /dev/null", runs)
+    lst = run(f"'{cli}' list '{path}'", runs)
+    cp = run(f"rm -f '{out_peer}'; cp '{path}' '{out_peer}' && sync '{out_peer}'", runs)
+    sv = run(f"rm -f '{out_ours}'; '{cli}' save '{path}' -o '{out_ours}'", runs)
+    identical = sv[2] == 0 and same(path, out_ours)
+    for name in (out_peer, out_ours):
+        if os.path.exists(name):
+            os.remove(name)
+    print(f"  {'command':<34}{'median s':>10}{'peak MiB':>10}")
+    for label, r in (("dd (reading the file)", dd), ("opj_dump -i", opj), ("boxquill-cli list", lst),
+                     ("cp && sync", cp), ("boxquill-cli save", sv)):
+        note = "" if r[2] == 0 else f"  exit {r[2]}: {r[3][:120]}"
+        print(f"  {label:<34}{r[0]:>10.4f}{r[1]:>10.1f}{note}")
+    opj_ok = opj[2] == 0
+    ratio = lst[0] / opj[0] if opj_ok else float("nan")
+    print(f"  list / opj_dump -i: {ratio:.3f} (aim <= 0.1){'' if opj_ok else '  opj_dump failed'};"
+          f" list peak {lst[1]:.1f} MiB (aim <= 16)")
+    print(f"  save / (cp && sync): {sv[0] / cp[0]:.3f} (aim <= 1.2); save peak {sv[1]:.1f} MiB"
+          f" = {sv[1] * 2**20 / size:.3f} x file (aim {save_memory_aim}); output identical: {identical}")
+
+
+def main():
+    cli = os.path.abspath(sys.argv[1])
+    folder = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build/bench")
+    os.makedirs(folder, exist_ok=True)
+    small = os.path.join(folder, "tiles-54x54.jp2")
+    if not os.path.exists(small):
+        write_jp2(small, 95000, False)
+    bench(cli, small, 5, "<= 1.05 x file")
+    if os.environ.get("BENCH_LARGE", "1") != "0":
+        large = os.path.join(folder, "large-xlbox.jp2")
+        write_jp2(large, 1655000, True)
+        try:
+            bench(cli, large, 3, "<= 64 MiB")
+        finally:
+            os.remove(large)
+
+
+if __name__ == "__main__":
+    main()
