@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <limits>
 
-#if defined(__linux__)
+#if defined(_WIN32)
+#include <io.h>
+#else
 #include <unistd.h>
 #endif
 
@@ -77,6 +79,24 @@ bool FileStream::hasError() const {
 
 bool FileStream::flush() {
     return handle_ != nullptr && std::fflush(handle_) == 0;
+}
+
+bool FileStream::sync() {
+    if (!flush()) {
+        return false;
+    }
+#if defined(_WIN32)
+    return _commit(_fileno(handle_)) == 0;
+#else
+    return fsync(fileno(handle_)) == 0;
+#endif
+}
+
+bool FileStream::closeChecked() {
+    const bool closed = handle_ == nullptr || std::fclose(handle_) == 0;
+    handle_ = nullptr;
+    position_ = 0;
+    return closed;
 }
 
 bool FileStream::good() const {

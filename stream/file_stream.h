@@ -36,6 +36,10 @@ class FileStream final : public ByteStream {
     bool hasError() const;
     // Flushes buffered writes to the file; false when the runtime reports a failure.
     bool flush();
+    // Flushes, then asks the system to put the bytes on the disk before it answers.
+    bool sync();
+    // Closes the file; false when the close reports a failure (a write it could not finish).
+    bool closeChecked();
 
     int kind() const override { return kFileStreamKind; }
     bool good() const override;

@@ -143,8 +143,8 @@ bool exportBoxPayload(App& app) {
         return app.showError(kExportCreateFailed);
     }
     // A full disk or a failing device must not pass for a written payload.
-    const bool written = box->writeBox(file, false) && file.flush() && !file.hasError();
-    file.close();
+    bool written = box->writeBox(file, false) && file.sync() && !file.hasError();
+    written = file.closeChecked() && written;
     if (!written) {
         return app.showError(kExportWriteFailed);
     }

@@ -8,6 +8,11 @@
 #include <unordered_map>
 #include <utility>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 #include "box/signature.h"
 #include "stream/file_stream.h"
 #include "ui/control_ids.h"
@@ -69,6 +74,20 @@ void keepPermissions(const std::string& target, const std::string& temporary) {
 #else
     static_cast<void>(target);
     static_cast<void>(temporary);
+#endif
+}
+
+// Makes the rename itself durable where the system lets a folder be synced.
+void syncFolderOf(const std::string& path) {
+#if !defined(_WIN32)
+    const fs::path folder = fs::path(path).parent_path();
+    const int descriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (descriptor >= 0) {
+        fsync(descriptor);
+        ::close(descriptor);
+    }
+#else
+    static_cast<void>(path);
 #endif
 }
 
@@ -239,9 +258,11 @@ void saveDocument(App& app) {
     const bool replacesSource = replacesWindowSource(app.boxes(), destination);
     std::vector<std::uint64_t> payloadOffsets;
     bool written = writeDocument(app.boxes(), stream, &payloadOffsets);
-    written = stream.flush() && written && !stream.hasError();
+    // On the disk before it replaces anything: after a power cut the target is either the old
+    // file or the whole new one.
+    written = stream.sync() && written && !stream.hasError();
     const std::optional<FileIdentity> writtenIdentity = stream.identity();
-    stream.close();
+    written = stream.closeChecked() && written;
     if (written) {
         keepPermissions(destination, temporary);
     }
@@ -250,6 +271,7 @@ void saveDocument(App& app) {
         app.showError(kWriteFailedMessage);
         return;
     }
+    syncFolderOf(destination);
     if (replacesSource) {
         moveWindows(app.boxes(), SourceFile{destination, *writtenIdentity}, payloadOffsets);
     }
