@@ -15,21 +15,29 @@ std::string_view errorMessageOf(std::string_view boxText) {
     return boxText;
 }
 
+void CliPlatform::report(std::string_view lead, std::string_view message) {
+    if (collectMessages) {
+        messages.emplace_back(message);
+        return;
+    }
+    std::string line;
+    line.reserve(lead.size() + context.size() + message.size() + 1);
+    line.append(lead).append(context).append(message).push_back('\n');
+    std::fwrite(line.data(), 1, line.size(), stderr);
+}
+
 bool CliPlatform::askYesNo(std::string_view /*caption*/, std::string_view text) {
     if (!yesAnswer) {
         ++declinedQuestions_;
         // Say what was declined: the command ends without a word otherwise.
-        std::fprintf(stderr, "%.*s(answered No; pass --yes to answer Yes)\n",
-                     static_cast<int>(text.size()), text.data());
+        report("", std::string(text) + "(answered No; pass --yes to answer Yes)");
     }
     return yesAnswer;
 }
 
 void CliPlatform::showErrorBox(std::string_view /*caption*/, std::string_view text) {
     ++errorCount_;
-    const std::string_view message = errorMessageOf(text);
-    std::fwrite(message.data(), 1, message.size(), stderr);
-    std::fputc('\n', stderr);
+    report("", errorMessageOf(text));
 }
 
 std::optional<std::string> CliPlatform::chooseOpenFile(const FileDialogRequest& /*request*/) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ui/platform.h"
 
@@ -19,6 +20,16 @@ class CliPlatform final : public Platform {
     std::optional<std::string> saveFileAnswer;
     bool yesAnswer = false;
     int addDialogAnswer = 2;
+
+    // Put before every message: where it comes from ("edits.txt:3: ", "scan.jp2: ").
+    std::string context;
+    // When set, messages are kept in `messages` instead of going to stderr.
+    bool collectMessages = false;
+    std::vector<std::string> messages;
+
+    // Prints `message` after the context on stderr, or keeps it. `lead` goes first on stderr
+    // ("boxquill-cli: " for the program's own messages; the editor's error boxes have none).
+    void report(std::string_view lead, std::string_view message);
 
     bool askYesNo(std::string_view caption, std::string_view text) override;
     void showErrorBox(std::string_view caption, std::string_view text) override;

@@ -1,11 +1,14 @@
 #include "cli/cli_support.h"
 
+#include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <limits>
 
+#include "box/box.h"
+#include "stream/file_stream.h"
+#include "ui/commands.h"
 #include "ui/control_ids.h"
+#include "ui/file_checks.h"
 #include "ui/open_document.h"
 #include "ui/save_document.h"
 
@@ -20,9 +23,10 @@ struct OptionName {
 };
 
 constexpr OptionName kOptionNames[] = {
-    {"-o", kOptOutput, true},    {"--at", kOptAt, true},
-    {"--text", kOptText, true},  {"--text-file", kOptTextFile, true},
-    {"--json", kOptJson, false}, {"--yes", kOptYes, false},
+    {"-o", kOptOutput, true},       {"--at", kOptAt, true},
+    {"--text", kOptText, true},     {"--text-file", kOptTextFile, true},
+    {"--json", kOptJson, false},    {"--yes", kOptYes, false},
+    {"--import", kOptImport, true},
 };
 
 std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
@@ -35,6 +39,8 @@ std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
             return &args.text;
         case kOptTextFile:
             return &args.textFile;
+        case kOptImport:
+            return &args.importFile;
         default:
             return nullptr;
     }
@@ -102,18 +108,25 @@ std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, st
     return args;
 }
 
-std::string checkArguments(const CliArgs& args, const CommandSpec& command) {
-    if (args.positionals.size() != command.positionals) {
-        return "expected " + std::to_string(command.positionals) + " argument(s) after '" +
-               std::string(command.name) + "', got " + std::to_string(args.positionals.size());
+std::string checkArguments(const CliArgs& args, const CommandSpec& command, bool scriptLine) {
+    // A script line names neither the file nor the output: the run does, once.
+    const std::size_t expected = command.positionals - (scriptLine ? 1 : 0);
+    const unsigned allowed = command.allowed & ~(scriptLine ? kOptOutput : 0u);
+    const unsigned required = command.required & ~(scriptLine ? kOptOutput : 0u);
+    const std::size_t given = args.positionals.size();
+    if (command.manyFiles ? given < expected : given != expected) {
+        return "expected " + std::string(command.manyFiles ? "at least " : "") +
+               std::to_string(expected) + " argument(s) after '" + std::string(command.name) +
+               "', got " + std::to_string(given);
     }
     // Built by appending: GCC 12 warns wrongly about a chain of + on a short literal here.
     std::string problem = "'";
     problem += command.name;
-    if (const unsigned extra = args.given & ~command.allowed; extra != 0) {
-        return problem + "' does not take " + optionList(extra);
+    if (const unsigned extra = args.given & ~allowed; extra != 0) {
+        return problem + "' does not take " + optionList(extra) +
+               (scriptLine ? " in a script" : "");
     }
-    if (const unsigned missing = command.required & ~args.given; missing != 0) {
+    if (const unsigned missing = required & ~args.given; missing != 0) {
         return problem + "' needs " + optionList(missing);
     }
     return {};
@@ -122,6 +135,16 @@ std::string checkArguments(const CliArgs& args, const CommandSpec& command) {
 std::string usageText(const CommandSpec& command) {
     return "usage: boxquill-cli " + std::string(command.usage) + "\n  " +
            std::string(command.summary) + "\n";
+}
+
+std::string scriptLineUsage(const CommandSpec& command) {
+    std::string usage(command.usage);
+    for (const std::string_view part : {std::string_view(" FILE"), std::string_view(" -o OUT")}) {
+        if (const std::size_t at = usage.find(part); at != std::string::npos) {
+            usage.erase(at, part.size());
+        }
+    }
+    return usage;
 }
 
 std::optional<int> parseIndex(std::string_view text) {
@@ -136,6 +159,10 @@ std::optional<int> parseIndex(std::string_view text) {
         value = value * 10 + (c - '0');
     }
     return value;
+}
+
+Session::Session() {
+    boxes.onSelectionChanged = [this](int row) { listItemChanged(app, row, kLvifState); };
 }
 
 bool Session::open(const std::string& path) {
@@ -159,7 +186,7 @@ int Session::save(const std::string& output) {
         return kExitOk;
     }
     if (platform.errorCount() == errorsBefore) {
-        printError("nothing saved");
+        report("nothing saved");
     }
     return kExitFailure;
 }
@@ -167,36 +194,103 @@ int Session::save(const std::string& output) {
 int Session::resolveRow(std::string_view indexText, int& row) {
     const std::optional<int> index = parseIndex(indexText);
     if (!index) {
-        printError("not a row index: " + std::string(indexText));
+        report("not a row index: " + std::string(indexText));
         return kExitUsage;
     }
     if (*index >= boxes.rowCount()) {
-        printError("no row " + std::to_string(*index) + ": the document has " +
-                   std::to_string(boxes.rowCount()) + " row(s)");
+        report("no row " + std::to_string(*index) + ": the document has " +
+               std::to_string(boxes.rowCount()) + " row(s)");
         return kExitFailure;
     }
     row = *index;
     return kExitOk;
 }
 
-std::optional<std::string> textArgument(const CliArgs& args) {
+void Session::report(std::string_view message) {
+    platform.report("boxquill-cli: ", message);
+}
+
+int Session::refuse(std::string_view message) {
+    report(message);
+    return kExitFailure;
+}
+
+std::optional<std::string> textArgument(Session& session, const CliArgs& args) {
     if (args.text) {
         return args.text;
     }
     if (!args.textFile) {
         return std::string();
     }
-    std::ifstream in(*args.textFile, std::ios::binary);
-    if (!in.is_open()) {
-        printError("couldn't open " + *args.textFile);
+    // Through the editor's own file stream, so that any name the editor opens works here.
+    FileStream in;
+    if (isFolder(*args.textFile) || !in.open(*args.textFile, "rb")) {
+        session.report("couldn't open " + *args.textFile);
         return std::nullopt;
     }
-    std::string contents{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
-        printError("couldn't read " + *args.textFile);
+    const std::int64_t size = in.sizeWide();
+    // The pane takes no more than a box's payload can hold.
+    if (size < 0 || static_cast<std::uint64_t>(size) > kMaxHeldPayload) {
+        session.report("couldn't read " + *args.textFile);
+        return std::nullopt;
+    }
+    std::string contents(static_cast<std::size_t>(size), '\0');
+    in.readBytes(reinterpret_cast<std::uint8_t*>(contents.data()),
+                 static_cast<std::uint32_t>(contents.size()));
+    if (!in.good()) {
+        session.report("couldn't read " + *args.textFile);
         return std::nullopt;
     }
     return contents;
+}
+
+std::optional<std::vector<std::string>> splitScriptLine(std::string_view line, std::string& error) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    char quote = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quote == '\'') {
+            if (c == '\'') {
+                quote = 0;
+            } else {
+                word += c;
+            }
+        } else if (quote == '"') {
+            if (c == '"') {
+                quote = 0;
+            } else if (c == '\\' && i + 1 < line.size() &&
+                       (line[i + 1] == '"' || line[i + 1] == '\\')) {
+                word += line[++i];
+            } else {
+                word += c;
+            }
+        } else if (c == ' ' || c == '\t') {
+            if (inWord) {
+                words.push_back(std::move(word));
+                word.clear();
+                inWord = false;
+            }
+        } else {
+            inWord = true;
+            if (c == '\'' || c == '"') {
+                quote = c;
+            } else if (c == '\\' && i + 1 < line.size()) {
+                word += line[++i];
+            } else {
+                word += c;
+            }
+        }
+    }
+    if (quote != 0) {
+        error = std::string("unclosed ") + quote;
+        return std::nullopt;
+    }
+    if (inWord) {
+        words.push_back(std::move(word));
+    }
+    return words;
 }
 
 void printError(std::string_view message) {

@@ -27,6 +27,7 @@ enum CliOption : unsigned {
     kOptTextFile = 1u << 3,  // --text-file F
     kOptJson = 1u << 4,      // --json
     kOptYes = 1u << 5,       // --yes
+    kOptImport = 1u << 6,    // --import F
 };
 
 struct CliArgs {
@@ -36,29 +37,40 @@ struct CliArgs {
     std::optional<std::string> at;
     std::optional<std::string> text;
     std::optional<std::string> textFile;
+    std::optional<std::string> importFile;
     bool json = false;
     bool yes = false;
     bool help = false;
     unsigned given = 0;  // the CliOption bits that appeared
 };
 
+class Session;
+
 struct CommandSpec {
     std::string_view name;
     std::string_view usage;    // "list FILE [--json]"
     std::string_view summary;  // one line
-    std::size_t positionals;   // how many after the command
+    std::size_t positionals;   // how many after the command, FILE included
     unsigned allowed;          // CliOption bits
     unsigned required;         // CliOption bits
     int (*run)(const CliArgs&);
+    // The change alone, on a document already open, with the positionals after FILE: what a
+    // script line runs. None for the commands a script cannot hold.
+    int (*edit)(Session&, const CliArgs&) = nullptr;
+    bool manyFiles = false;  // FILE... : `positionals` is then the least number
 };
 
 // Splits the arguments after the program name. Options may come anywhere; "--" ends them.
 // None, with `error` set, when an option is unknown or lacks its value.
 std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, std::string& error);
-// Empty when `args` fits the command's usage, else what is wrong with them.
-std::string checkArguments(const CliArgs& args, const CommandSpec& command);
+// Empty when `args` fits the command's usage, else what is wrong with them. A script line
+// has neither FILE nor -o.
+std::string checkArguments(const CliArgs& args, const CommandSpec& command,
+                           bool scriptLine = false);
 // "usage: boxquill-cli list FILE [--json]" and the summary.
 std::string usageText(const CommandSpec& command);
+// The command as a script line writes it: "add KIND [--at INDEX] ...", without FILE and -o.
+std::string scriptLineUsage(const CommandSpec& command);
 
 // A row index as `list` prints it: decimal digits only.
 std::optional<int> parseIndex(std::string_view text);
@@ -66,7 +78,8 @@ std::optional<int> parseIndex(std::string_view text);
 // One run of the editor without windows.
 class Session {
   public:
-    Session() = default;
+    // The list reports each selection change to the panel, as the list view does.
+    Session();
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -79,6 +92,11 @@ class Session {
     // The row that INDEX names: kExitOk with `row` set, kExitUsage for text that is no index,
     // kExitFailure for an index with no row; the message is already on stderr.
     int resolveRow(std::string_view indexText, int& row);
+    // Says what went wrong, as printError does but after the platform's context (the script
+    // line, the file of a listing), or into its collected messages.
+    void report(std::string_view message);
+    // report, then kExitFailure.
+    int refuse(std::string_view message);
 
     CliPlatform platform;
     MemoryBoxList boxes;
@@ -86,8 +104,13 @@ class Session {
 };
 
 // The text a command was given: --text, or the bytes of --text-file. None, with the message
-// on stderr, when the file cannot be read.
-std::optional<std::string> textArgument(const CliArgs& args);
+// reported, when the file cannot be read.
+std::optional<std::string> textArgument(Session& session, const CliArgs& args);
+
+// The words of a script line, split as a shell splits them: blanks separate words, '...'
+// keeps everything, "..." keeps everything but \" and \\, a backslash outside quotes keeps
+// the next character. None, with `error` set, for an unclosed quote.
+std::optional<std::vector<std::string>> splitScriptLine(std::string_view line, std::string& error);
 
 // Prints "boxquill-cli: MESSAGE" on stderr.
 void printError(std::string_view message);

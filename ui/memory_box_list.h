@@ -25,6 +25,8 @@ class MemoryBoxList : public BoxList {
     void deleteAllRows() override;
     int selectedRow() const override { return selected_; }
     void selectRow(int row) override;
+    // Nothing selected, as after opening; no notification, as a list view sends none for it.
+    void clearSelection() { selected_ = -1; }
     std::string cellText(int row, int column) const override;
     void setSizeText(int row, std::string_view text) override;
     void repaintAll() override { ++repaintCount_; }

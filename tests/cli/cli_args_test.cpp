@@ -56,6 +56,48 @@ TEST(CliArguments, CommandsCheckTheirPositionalsAndOptions) {
               "'save' does not take --json");
     EXPECT_EQ(checkArguments(*parse({"save", "-o", "b"}), save),
               "expected 1 argument(s) after 'save', got 0");
+    // A script line names neither FILE nor OUT: the run does.
+    EXPECT_EQ(checkArguments(*parse({"save"}), save, true), "");
+    EXPECT_EQ(checkArguments(*parse({"save", "-o", "b"}), save, true),
+              "'save' does not take -o in a script");
+    EXPECT_EQ(checkArguments(*parse({"save", "a.jp2"}), save, true),
+              "expected 0 argument(s) after 'save', got 1");
+    const CommandSpec list{"list", "list FILE...", "", 1, 0, 0, noRun, nullptr, true};
+    EXPECT_EQ(checkArguments(*parse({"list", "a", "b", "c"}), list), "");
+    EXPECT_EQ(checkArguments(*parse({"list"}), list),
+              "expected at least 1 argument(s) after 'list', got 0");
+}
+
+TEST(CliArguments, ScriptLinesSplitAsAShellWould) {
+    struct Case {
+        const char* line;
+        std::vector<std::string> words;  // none expected when `error` is set
+        const char* error = "";
+    };
+    const Case cases[] = {
+        {"  add\tlabel  --text x ", {"add", "label", "--text", "x"}},
+        {"add label --text \"scanned 2026\"", {"add", "label", "--text", "scanned 2026"}},
+        {"edit 3 --text 'a \"b\" \\n'", {"edit", "3", "--text", "a \"b\" \\n"}},
+        {"edit 3 --text \"say \\\"hi\\\" \\\\ \\n\"", {"edit", "3", "--text", "say \"hi\" \\ \\n"}},
+        {"import 5 my\\ scene.tif", {"import", "5", "my scene.tif"}},
+        {"edit 3 --text ''", {"edit", "3", "--text", ""}},
+        {"--text=a'b c'd", {"--text=ab cd"}},
+        {"", {}},
+        {"edit 3 --text 'open", {}, "unclosed '"},
+        {"edit 3 --text \"open\\\"", {}, "unclosed \""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::string error;
+        const auto words = splitScriptLine(c.line, error);
+        EXPECT_EQ(error, c.error);
+        if (*c.error == '\0') {
+            ASSERT_TRUE(words);
+            EXPECT_EQ(*words, c.words);
+        } else {
+            EXPECT_FALSE(words);
+        }
+    }
 }
 
 TEST(CliArguments, IndexesAreDecimalDigitsOnly) {
