@@ -7,13 +7,22 @@
 
 namespace bq::cli {
 
-int runList(const CliArgs& args);    // list FILE [--json]
+int runList(const CliArgs& args);    // list FILE... [--json]
 int runShow(const CliArgs& args);    // show FILE INDEX
 int runExport(const CliArgs& args);  // export FILE INDEX OUT
 int runImport(const CliArgs& args);  // import FILE INDEX IN -o OUT
-int runAdd(const CliArgs& args);     // add FILE KIND [--at INDEX] [--text T | --text-file F] -o OUT
+int runAdd(const CliArgs&
+               args);  // add FILE KIND [--at INDEX] [--text T | --text-file F | --import F] -o OUT
 int runEdit(const CliArgs& args);    // edit FILE INDEX (--text T | --text-file F) -o OUT
 int runDelete(const CliArgs& args);  // delete FILE INDEX [--yes] -o OUT
+int runScript(const CliArgs& args);  // run FILE -o OUT SCRIPT
 int runSave(const CliArgs& args);    // save FILE -o OUT
+
+// The changes alone, on a document already open; the positionals start after FILE. A script
+// line runs these, and the commands above run them between an open and a save.
+int editImport(Session& session, const CliArgs& args);  // INDEX IN
+int editAdd(Session& session, const CliArgs& args);     // KIND [--at ...] [content]
+int editText(Session& session, const CliArgs& args);    // INDEX (--text | --text-file)
+int editDelete(Session& session, const CliArgs& args);  // INDEX
 
 }  // namespace bq::cli

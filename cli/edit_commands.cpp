@@ -19,14 +19,6 @@ namespace bq::cli {
 
 namespace {
 
-// The list view reports every selection change to the panel, which shows the row's box;
-// the in-memory list does the same through this hook.
-void followSelection(Session& session) {
-    session.boxes.onSelectionChanged = [&session](int row) {
-        listItemChanged(session.app, row, kLvifState);
-    };
-}
-
 // "row 3 ('jp2h')": the type as its four characters, unprintable bytes as '?'.
 std::string rowName(const Box& box, int row) {
     std::string type;
@@ -37,25 +29,15 @@ std::string rowName(const Box& box, int row) {
     return "row " + std::to_string(row) + " ('" + type + "')";
 }
 
-int refuse(const std::string& message) {
-    printError(message);
-    return kExitFailure;
-}
-
-// Opens FILE and finds the row INDEX names. kExitOk with `row` and `box` set, or the exit
-// code with the message already on stderr.
-int openAt(Session& session, const CliArgs& args, int& row, Box*& box) {
-    followSelection(session);
-    // --yes answers every question on the way (the child-boxes question, replacing OUT).
-    session.platform.yesAnswer = args.yes;
-    if (!session.open(args.positionals[0])) {
-        return kExitFailure;
-    }
-    if (const int code = session.resolveRow(args.positionals[1], row); code != kExitOk) {
+// Finds the row that the first positional names. kExitOk with `row` and `box` set, or the
+// exit code with the message already reported.
+int rowAt(Session& session, const CliArgs& args, int& row, Box*& box) {
+    if (const int code = session.resolveRow(args.positionals[0], row); code != kExitOk) {
         return code;
     }
     box = session.boxes.boxAt(row);
-    return box != nullptr ? kExitOk : refuse("row " + std::to_string(row) + " holds no box");
+    return box != nullptr ? kExitOk
+                          : session.refuse("row " + std::to_string(row) + " holds no box");
 }
 
 // Ran a command that changes nothing when it fails: make sure the failure was said.
@@ -64,7 +46,7 @@ int commandResult(bool done, Session& session, int errorsBefore, std::string_vie
         return kExitOk;
     }
     if (session.platform.errorCount() == errorsBefore) {
-        printError(whatFailed);
+        session.report(whatFailed);
     }
     return kExitFailure;
 }
@@ -73,17 +55,24 @@ int commandResult(bool done, Session& session, int errorsBefore, std::string_vie
 int typeIntoPane(Session& session, const std::string& text) {
     // The pane holds a C string: a NUL would silently cut the text short.
     if (text.find('\0') != std::string::npos) {
-        return refuse("the text holds a NUL byte, which the content pane cannot take");
+        return session.refuse("the text holds a NUL byte, which the content pane cannot take");
     }
     session.platform.setControlText(IDC_CONTENT, text);
     if (!takePaneText(session.app)) {
-        return refuse("the text could not be given to the box");
+        return session.refuse("the text could not be given to the box");
     }
     const Box* box = session.boxes.boxAt(session.boxes.selectedRow());
     if (box == nullptr || box->payloadSize != text.size()) {
-        return refuse("not enough memory for the text");
+        return session.refuse("not enough memory for the text");
     }
     return kExitOk;
+}
+
+// The payload Load button on the selected row, its file dialog answering `file`.
+int loadPayload(Session& session, const std::string& file) {
+    session.platform.openFileAnswer = file;
+    const int errorsBefore = session.platform.errorCount();
+    return commandResult(importBoxPayload(session.app), session, errorsBefore, "nothing imported");
 }
 
 // The Add dialog's button for a KIND argument; none for an unknown kind.
@@ -104,83 +93,91 @@ std::optional<int> addDialogButton(std::string_view kind) {
     return std::nullopt;
 }
 
-bool bothTextOptions(const CliArgs& args) {
-    return args.text.has_value() && args.textFile.has_value();
+// Opens FILE, runs the edit on the document with the positionals after FILE, and saves to
+// OUT when the edit succeeded.
+int editThenSave(const CliArgs& args, int (*edit)(Session&, const CliArgs&)) {
+    Session session;
+    // --yes answers every question on the way (the child-boxes question, replacing OUT).
+    session.platform.yesAnswer = args.yes;
+    if (!session.open(args.positionals[0])) {
+        return kExitFailure;
+    }
+    CliArgs change = args;
+    change.positionals.erase(change.positionals.begin());
+    if (const int code = edit(session, change); code != kExitOk) {
+        return code;
+    }
+    return session.save(*args.output);
 }
 
 }  // namespace
 
 int runExport(const CliArgs& args) {
     Session session;
+    if (!session.open(args.positionals[0])) {
+        return kExitFailure;
+    }
+    CliArgs change = args;
+    change.positionals.erase(change.positionals.begin());
     int row = -1;
     Box* box = nullptr;
-    if (const int code = openAt(session, args, row, box); code != kExitOk) {
+    if (const int code = rowAt(session, change, row, box); code != kExitOk) {
         return code;
     }
     if (box->type == kTypeAsoc) {
-        return refuse(rowName(*box, row) +
-                      " is an association box: its content is the rows nested in it, and it "
-                      "has no payload to export");
+        return session.refuse(rowName(*box, row) +
+                              " is an association box: its content is the rows nested in it, "
+                              "and it has no payload to export");
     }
     session.boxes.selectRow(row);
-    session.platform.saveFileAnswer = args.positionals[2];
+    session.platform.saveFileAnswer = change.positionals[1];
     const int errorsBefore = session.platform.errorCount();
     return commandResult(exportBoxPayload(session.app), session, errorsBefore, "nothing exported");
 }
 
-int runImport(const CliArgs& args) {
-    Session session;
+int editImport(Session& session, const CliArgs& args) {
     int row = -1;
     Box* box = nullptr;
-    if (const int code = openAt(session, args, row, box); code != kExitOk) {
+    if (const int code = rowAt(session, args, row, box); code != kExitOk) {
         return code;
     }
     if (box->isLocked()) {
-        return refuse(rowName(*box, row) + " is locked: its payload can't be replaced");
+        return session.refuse(rowName(*box, row) + " is locked: its payload can't be replaced");
     }
     if (!box->canImport()) {
-        return refuse(rowName(*box, row) + " takes no payload from a file");
+        return session.refuse(rowName(*box, row) + " takes no payload from a file");
     }
     session.boxes.selectRow(row);
-    session.platform.openFileAnswer = args.positionals[2];
-    const int errorsBefore = session.platform.errorCount();
-    if (const int code =
-            commandResult(importBoxPayload(session.app), session, errorsBefore, "nothing imported");
-        code != kExitOk) {
-        return code;
-    }
-    return session.save(*args.output);
+    return loadPayload(session, args.positionals[1]);
 }
 
-int runAdd(const CliArgs& args) {
-    const std::string& kind = args.positionals[1];
+int editAdd(Session& session, const CliArgs& args) {
+    const std::string& kind = args.positionals[0];
     const std::optional<int> button = addDialogButton(kind);
     if (!button) {
-        printError("unknown box kind '" + kind + "': use xml, label, asoc, geotiff or gml");
+        session.report("unknown box kind '" + kind + "': use xml, label, asoc, geotiff or gml");
         return kExitUsage;
     }
-    const bool hasText = args.text.has_value() || args.textFile.has_value();
-    if (bothTextOptions(args)) {
-        printError("give either --text or --text-file, not both");
+    const int contentOptions = int{args.text.has_value()} + int{args.textFile.has_value()} +
+                               int{args.importFile.has_value()};
+    if (contentOptions > 1) {
+        session.report("give at most one of --text, --text-file and --import");
         return kExitUsage;
     }
-    if (hasText && (*button == IDC_ADD_ASSOCIATION || *button == IDC_ADD_GEOTIFF)) {
-        printError("--text and --text-file are for xml, label and gml boxes only");
+    if (*button == IDC_ADD_ASSOCIATION && contentOptions != 0) {
+        session.report("an association box takes no content: its content is the rows nested in it");
+        return kExitUsage;
+    }
+    if (*button == IDC_ADD_GEOTIFF && (args.text || args.textFile)) {
+        session.report("a GeoTIFF box takes no text: fill it with --import FILE.tif");
         return kExitUsage;
     }
     std::optional<std::string> text;
-    if (hasText) {
-        text = textArgument(args);
+    if (args.text || args.textFile) {
+        text = textArgument(session, args);
         if (!text) {
             return kExitFailure;
         }
-    }
-
-    Session session;
-    followSelection(session);
-    session.platform.yesAnswer = args.yes;
-    if (!session.open(args.positionals[0])) {
-        return kExitFailure;
     }
     if (args.at) {
         int row = -1;
@@ -190,7 +187,8 @@ int runAdd(const CliArgs& args) {
         session.boxes.selectRow(row);
     }
     if (session.boxes.rowCount() == 0) {
-        return refuse("the document has no boxes, and the editor adds none to an empty list");
+        return session.refuse(
+            "the document has no boxes, and the editor adds none to an empty list");
     }
     session.platform.addDialogAnswer = *button;
     const int errorsBefore = session.platform.errorCount();
@@ -198,67 +196,72 @@ int runAdd(const CliArgs& args) {
         code != kExitOk) {
         return code;
     }
+    // The new box (for gml, the set's XML box) is selected and ready for typing or loading.
+    if (args.importFile) {
+        return loadPayload(session, *args.importFile);
+    }
     if (*button == IDC_ADD_GEOTIFF) {
         // What the editor does, but a script would not see it: the box vanishes on saving.
-        printError(
-            "note: a GeoTIFF box without a payload is not written to the file; the editor "
-            "fills it with the payload Load button");
+        session.report(
+            "note: a GeoTIFF box without a payload is not written to the file; fill it with "
+            "--import FILE.tif");
     }
-    // The new box (for gml, the set's XML box) is selected and ready for typing.
-    if (text) {
-        if (const int code = typeIntoPane(session, *text); code != kExitOk) {
-            return code;
-        }
-    }
-    return session.save(*args.output);
+    return text ? typeIntoPane(session, *text) : kExitOk;
 }
 
-int runEdit(const CliArgs& args) {
-    if (bothTextOptions(args) || (!args.text && !args.textFile)) {
-        printError("give the new text with exactly one of --text and --text-file");
+int editText(Session& session, const CliArgs& args) {
+    if (int{args.text.has_value()} + int{args.textFile.has_value()} != 1) {
+        session.report("give the new text with exactly one of --text and --text-file");
         return kExitUsage;
     }
-    const std::optional<std::string> text = textArgument(args);
+    const std::optional<std::string> text = textArgument(session, args);
     if (!text) {
         return kExitFailure;
     }
-    Session session;
     int row = -1;
     Box* box = nullptr;
-    if (const int code = openAt(session, args, row, box); code != kExitOk) {
+    if (const int code = rowAt(session, args, row, box); code != kExitOk) {
         return code;
     }
     if (box->isLocked()) {
-        return refuse(rowName(*box, row) + " is locked: its text can't be edited");
+        return session.refuse(rowName(*box, row) + " is locked: its text can't be edited");
     }
     if (!box->isEditable()) {
-        return refuse(rowName(*box, row) + " is not an XML or label box: its text can't be edited");
+        return session.refuse(rowName(*box, row) +
+                              " is not an XML or label box: its text can't be edited");
     }
     session.boxes.selectRow(row);
-    if (const int code = typeIntoPane(session, *text); code != kExitOk) {
-        return code;
-    }
-    return session.save(*args.output);
+    return typeIntoPane(session, *text);
 }
 
-int runDelete(const CliArgs& args) {
-    Session session;
+int editDelete(Session& session, const CliArgs& args) {
     int row = -1;
     Box* box = nullptr;
-    if (const int code = openAt(session, args, row, box); code != kExitOk) {
+    if (const int code = rowAt(session, args, row, box); code != kExitOk) {
         return code;
     }
     if (box->isLocked()) {
-        return refuse(rowName(*box, row) + " is locked: it can't be deleted");
+        return session.refuse(rowName(*box, row) + " is locked: it can't be deleted");
     }
     session.boxes.selectRow(row);
     const int errorsBefore = session.platform.errorCount();
-    if (const int code =
-            commandResult(deleteBox(session.app), session, errorsBefore, "nothing deleted");
-        code != kExitOk) {
-        return code;
-    }
-    return session.save(*args.output);
+    return commandResult(deleteBox(session.app), session, errorsBefore, "nothing deleted");
+}
+
+int runImport(const CliArgs& args) {
+    return editThenSave(args, editImport);
+}
+
+int runAdd(const CliArgs& args) {
+    return editThenSave(args, editAdd);
+}
+
+int runEdit(const CliArgs& args) {
+    return editThenSave(args, editText);
+}
+
+int runDelete(const CliArgs& args) {
+    return editThenSave(args, editDelete);
 }
 
 }  // namespace bq::cli

@@ -26,7 +26,7 @@ std::string typeCharacters(std::uint32_t type) {
             static_cast<char>(type >> 8), static_cast<char>(type)};
 }
 
-std::string listJson(BoxList& boxes) {
+nlohmann::ordered_json listJson(BoxList& boxes) {
     std::unordered_map<const Box*, int> rowOf;
     for (int row = 0; row < boxes.rowCount(); ++row) {
         rowOf[boxes.boxAt(row)] = row;
@@ -54,26 +54,71 @@ std::string listJson(BoxList& boxes) {
         }
         rows.push_back(std::move(entry));
     }
-    // Types and texts come from the file: bytes that are not UTF-8 are replaced, not fatal.
-    return rows.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return rows;
+}
+
+// Types, texts and paths come from the files: bytes that are not UTF-8 are replaced, not
+// fatal. An indent of -1 gives one line.
+std::string jsonText(const nlohmann::ordered_json& value, int indent) {
+    return value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+// The rows as TSV, each after `lead` (the file's path and a tab when several are listed).
+void writeRows(BoxList& boxes, const std::string& lead) {
+    std::string rows;
+    for (int row = 0; row < boxes.rowCount(); ++row) {
+        rows += lead + std::to_string(row) + "\t" + boxes.cellText(row, 0) + "\t" +
+                boxes.cellText(row, 1) + "\t" + boxes.sizeText(row) + "\n";
+    }
+    writeOut(rows);
+}
+
+// One file of several: TSV rows after its path, or one JSON line with its rows or what went
+// wrong. True when the file opened.
+bool listOneOfMany(const std::string& path, bool json) {
+    Session session;
+    session.platform.context = path + ": ";
+    session.platform.collectMessages = json;
+    if (!session.open(path)) {
+        if (json) {
+            std::string error;
+            for (const std::string& message : session.platform.messages) {
+                error += (error.empty() ? "" : "\n") + message;
+            }
+            writeOut(jsonText({{"file", path}, {"error", error}}, -1));
+        }
+        return false;
+    }
+    refreshAssociationSizes(session.boxes);
+    if (json) {
+        writeOut(jsonText({{"file", path}, {"rows", listJson(session.boxes)}}, -1));
+    } else {
+        writeRows(session.boxes, path + "\t");
+    }
+    return true;
 }
 
 }  // namespace
 
 int runList(const CliArgs& args) {
+    if (args.positionals.size() > 1) {
+        bool allOpened = true;
+        for (const std::string& path : args.positionals) {
+            allOpened = listOneOfMany(path, args.json) && allOpened;
+            // Each file's lines are out before the next file's messages.
+            std::fflush(stdout);
+        }
+        return allOpened ? kExitOk : kExitFailure;
+    }
     Session session;
     if (!session.open(args.positionals[0])) {
         return kExitFailure;
     }
-    BoxList& boxes = session.boxes;
-    refreshAssociationSizes(boxes);
+    refreshAssociationSizes(session.boxes);
     if (args.json) {
-        writeOut(listJson(boxes));
-        return kExitOk;
-    }
-    for (int row = 0; row < boxes.rowCount(); ++row) {
-        writeOut(std::to_string(row) + "\t" + boxes.cellText(row, 0) + "\t" +
-                 boxes.cellText(row, 1) + "\t" + boxes.sizeText(row) + "\n");
+        writeOut(jsonText(listJson(session.boxes), 2));
+    } else {
+        writeRows(session.boxes, "");
     }
     return kExitOk;
 }

@@ -243,26 +243,33 @@ TEST_F(CliEditCorpus, ExportedCodestreamDecodesAsTheImage) {
 TEST_F(CliEditCorpus, GeoTiffImportedFromATiffIsReadAsGeoreferencing) {
     needTool("gdalinfo");
     needTool("gdal_translate");
-    const std::string source = generated("gdal_rgb_geojp2_only.jp2");
-    const int row = firstRowOfType(rows(source), "uuid");
+    const std::string geoSource = generated("gdal_rgb_geojp2_only.jp2");
+    const int row = firstRowOfType(rows(geoSource), "uuid");
     ASSERT_GE(row, 0);
     // GeoJP2 carries a one-pixel GeoTIFF whose pixel is the image's: 20 m in UTM 32N.
     const std::string tiff = folder.file("geo.tif");
     ASSERT_TRUE(
         tool("gdal_translate -q -of GTiff -outsize 1 1 -a_srs EPSG:32632 -a_ullr 600000 "
              "5000000 600020 4999980 " +
-             shellQuote(source) + " " + shellQuote(tiff)));
+             shellQuote(geoSource) + " " + shellQuote(tiff)));
     const std::string out = folder.file("geotiff.jp2");
-    cliOk({"import", source, std::to_string(row), tiff, "-o", out});
-
-    const auto info = tool("gdalinfo " + shellQuote(out));
-    ASSERT_TRUE(info);
-    EXPECT_NE(info->find("UTM zone 32N"), std::string::npos) << *info;
-    EXPECT_NE(info->find("Origin = (600000.000000000000000,5000000.000000000000000)"),
-              std::string::npos)
-        << *info;
-    EXPECT_NE(info->find("Pixel Size = (20.000000000000000,-20.000000000000000)"),
-              std::string::npos);
+    // Into the GeoTIFF box a file has, and into one added to a file without any.
+    const std::vector<std::string> commands[] = {
+        {"import", geoSource, std::to_string(row), tiff, "-o", out},
+        {"add", generated("opj_rgb_plain.jp2"), "geotiff", "--import", tiff, "-o", out},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command[0]);
+        cliOk(command);
+        const auto info = tool("gdalinfo " + shellQuote(out));
+        ASSERT_TRUE(info);
+        EXPECT_NE(info->find("UTM zone 32N"), std::string::npos) << *info;
+        EXPECT_NE(info->find("Origin = (600000.000000000000000,5000000.000000000000000)"),
+                  std::string::npos)
+            << *info;
+        EXPECT_NE(info->find("Pixel Size = (20.000000000000000,-20.000000000000000)"),
+                  std::string::npos);
+    }
 }
 
 }  // namespace

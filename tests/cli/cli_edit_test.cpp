@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -182,6 +184,8 @@ TEST_F(CliEdit, MisusedArgumentsAreUsageErrors) {
         {"edit", sample, "x", "--text", "x", "-o", out},
         {"export", sample, "3"},
         {"delete", sample, "1", "--text", "x", "-o", out},
+        {"add", sample, "asoc", "--import", sample, "-o", out},
+        {"add", sample, "xml", "--text", "x", "--import", sample, "-o", out},
     };
     for (const auto& args : cases) {
         SCOPED_TRACE(args[0] + " " + args[2]);
@@ -198,6 +202,91 @@ TEST_F(CliEdit, ATextWithANulByteIsRefusedNotCut) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find("NUL"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// The names in the test's folder, to see that nothing is left behind.
+std::set<std::string> namesIn(const TempFolder& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+TEST_F(CliEdit, AScriptSavedInPlaceDoesWhatItsLinesDoOneByOne) {
+    writeFile(folder.file("root.xml"), textBytes("<gml:FeatureCollection/>"));
+    writeFile(folder.file("label.txt"), textBytes("relabelled"));
+    // Each line sees the rows the lines before it left, with nothing selected: the first
+    // label goes to the end, not after the set's XML box that the line before selected, and
+    // after the label added at the top the old label of row 2 is row 3.
+    const std::vector<std::vector<std::string>> lines = {
+        {"delete", "3"},
+        {"add", "gml", "--text-file", folder.file("root.xml")},
+        {"add", "label", "--text", "scanned 2026"},
+        {"add", "label", "--text", "top", "--at", "0"},
+        {"import", "3", folder.file("label.txt")},
+    };
+    std::string script = "\xEF\xBB\xBF# from the archive's batch\n\n";
+    std::string step = sample;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::vector<std::string> args = lines[i];
+        for (const std::string& word : args) {
+            script += shellQuote(word) + " ";
+        }
+        script += i == 1 ? "\r\n" : "\n";
+        const std::string next = folder.file("step" + std::to_string(i) + ".jp2");
+        args.insert(args.begin() + 1, step);
+        args.insert(args.end(), {"-o", next});
+        ASSERT_EQ(cli(args).exitCode, 0) << args[0];
+        step = next;
+    }
+    writeFile(folder.file("edits.txt"), textBytes(script));
+    const std::set<std::string> before = namesIn(folder);
+
+    const CliResult run = cli({"run", sample, "-o", sample, folder.file("edits.txt")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(readFile(sample), readFile(step));
+    EXPECT_EQ(namesIn(folder), before);
+}
+
+TEST_F(CliEdit, AFailingScriptLineStopsTheRunAndWritesNothing) {
+    struct Case {
+        const char* script;
+        const char* message;  // after "SCRIPT:LINE: "
+        int line;
+    };
+    const Case cases[] = {
+        {"add label --text x\n\ndelete 9\n", "no row 9: the document has 6 row(s)", 3},
+        {"delete 4\n", "row 4 ('free') is locked", 1},
+        {"list\n", "'list' can't be used in a script", 1},
+        {"frobnicate 1\n", "unknown command 'frobnicate'", 1},
+        {"add label -o x.jp2\n", "'add' does not take -o in a script", 1},
+        {"add xml --text 'unclosed\n", "unclosed '", 1},
+        {"edit 3\n", "give the new text with exactly one of --text and --text-file", 1},
+        {"# only this\ndelete 1\n", "(answered No; pass --yes to answer Yes)", 2},
+    };
+    const Bytes original = readFile(sample);
+    const std::string scriptFile = folder.file("edits.txt");
+    bool fromStandardInput = false;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        writeFile(scriptFile, textBytes(c.script));
+        // Every other script comes on standard input.
+        fromStandardInput = !fromStandardInput;
+        const CliResult run = fromStandardInput ? runCli(folder, {"run", sample, "-o", sample, "-"},
+                                                         "cat " + shellQuote(scriptFile) + " | ")
+                                                : cli({"run", sample, "-o", sample, scriptFile});
+        EXPECT_EQ(run.exitCode, 1);
+        const std::string where = (fromStandardInput ? std::string("<stdin>") : scriptFile) + ":" +
+                                  std::to_string(c.line) + ": ";
+        EXPECT_NE(run.err.find(where), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("the script stopped at line " + std::to_string(c.line) +
+                               "; nothing was written"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(readFile(sample), original);
+    }
 }
 
 }  // namespace

@@ -58,6 +58,37 @@ TEST_F(CliProgram, ListAsJsonDescribesEveryRow) {
     EXPECT_TRUE(rows[0]["parent"].is_null());
 }
 
+TEST_F(CliProgram, ListOfSeveralFilesSaysWhichFileEachRowOrErrorIsOf) {
+    const std::string bad = folder.file("bad.jp2");
+    writeFile(bad, textBytes("not a JPEG 2000 file"));
+    const std::string missing = folder.file("missing.jp2");
+
+    const CliResult tsv = cli({"list", sample, missing, sample});
+    EXPECT_EQ(tsv.exitCode, 1);
+    EXPECT_EQ(tsv.out.rfind(sample + "\t0\tFTYP\tFile type\t12\n", 0), 0u) << tsv.out;
+    EXPECT_NE(tsv.out.find(sample + "\t4\tFREE\t\t3\n" + sample + "\t0\t"), std::string::npos);
+    EXPECT_EQ(tsv.err, missing + ": Couldn't open the file\n");
+
+    const CliResult json = cli({"list", "--json", sample, bad, missing});
+    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(json.err, "");
+    std::vector<nlohmann::json> lines;
+    for (std::size_t at = 0, end = 0; at < json.out.size(); at = end + 1) {
+        end = json.out.find('\n', at);
+        ASSERT_NE(end, std::string::npos) << "the last line is not ended";
+        lines.push_back(nlohmann::json::parse(json.out.substr(at, end - at)));
+    }
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0]["file"], sample);
+    EXPECT_EQ(lines[0]["rows"], nlohmann::json::parse(cli({"list", "--json", sample}).out));
+    EXPECT_EQ(lines[1]["file"], bad);
+    EXPECT_NE(lines[1]["error"].get<std::string>().find("Couldn't parse the file!"),
+              std::string::npos);
+    EXPECT_EQ(lines[2], (nlohmann::json{{"file", missing}, {"error", "Couldn't open the file"}}));
+
+    EXPECT_EQ(cli({"list", "--json", sample, sample}).exitCode, 0);
+}
+
 TEST_F(CliProgram, ShowPrintsTheBoxTextAsItIs) {
     const std::string file = folder.file("text.jp2");
     writeFile(file, concat({kSignatureBytes, boxBytes("xml ", textBytes("<a>\n<b/>\n</a>"))}));
@@ -125,7 +156,7 @@ TEST_F(CliProgram, UsageErrorsExitWithTwoAndHelpWithZero) {
         EXPECT_NE(result.err, "");
     }
     for (const char* command :
-         {"list", "show", "export", "import", "add", "edit", "delete", "save"}) {
+         {"list", "show", "export", "import", "add", "edit", "delete", "run", "save"}) {
         SCOPED_TRACE(command);
         const CliResult result = cli({command, "--help"});
         EXPECT_EQ(result.exitCode, 0);

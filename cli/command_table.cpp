@@ -1,0 +1,78 @@
+#include "cli/command_table.h"
+
+#include "cli/cli_commands.h"
+
+namespace bq::cli {
+
+namespace {
+
+constexpr unsigned kTextOptions = kOptText | kOptTextFile;
+
+constexpr CommandSpec kCommands[] = {
+    {"list", "list FILE... [--json]",
+     "Prints the rows in order after the association sizes are refreshed: "
+     "INDEX<TAB>ID<TAB>DESCRIPTION<TAB>SIZE, or a JSON array with --json. With several files "
+     "each row starts with the file's path and a tab, and --json prints one line a file: "
+     "{\"file\": ..., \"rows\": [...]} or {\"file\": ..., \"error\": ...}.",
+     1, kOptJson, 0, runList, nullptr, true},
+    {"show", "show FILE INDEX",
+     "Prints the text the content pane shows for row INDEX, bytes as they are.", 2, 0, 0, runShow},
+    {"export", "export FILE INDEX OUT", "Writes the payload of row INDEX to OUT.", 3, 0, 0,
+     runExport},
+    {"import", "import FILE INDEX IN -o OUT",
+     "Replaces the payload of row INDEX with the bytes of IN, then saves to OUT.", 3,
+     kOptOutput | kOptYes, kOptOutput, runImport, editImport},
+    {"add", "add FILE KIND [--at INDEX] [--text TEXT | --text-file F | --import F] -o OUT",
+     "Adds a box of KIND (xml, label, asoc, geotiff, gml) as the Add dialog does, after row "
+     "INDEX as if it were selected, fills it with the text or the bytes of F as the payload "
+     "Load button does, then saves to OUT.",
+     2, kOptOutput | kOptAt | kTextOptions | kOptImport | kOptYes, kOptOutput, runAdd, editAdd},
+    {"edit", "edit FILE INDEX (--text TEXT | --text-file F) -o OUT",
+     "Replaces the text of row INDEX as typing into the content pane does, then saves to OUT.", 2,
+     kOptOutput | kTextOptions | kOptYes, kOptOutput, runEdit, editText},
+    {"delete", "delete FILE INDEX [--yes] -o OUT",
+     "Deletes row INDEX (with the boxes nested in it when --yes answers the question), then "
+     "saves to OUT.",
+     2, kOptOutput | kOptYes, kOptOutput, runDelete, editDelete},
+    {"run", "run FILE -o OUT SCRIPT",
+     "Opens FILE once, runs the lines of SCRIPT (a file, or - for standard input) in order, "
+     "and saves to OUT once. A line is an import, add, edit or delete command without FILE "
+     "and -o; blank lines and lines starting with # are skipped. A failing line stops the "
+     "run and nothing is written.",
+     2, kOptOutput | kOptYes, kOptOutput, runScript},
+    {"save", "save FILE -o OUT",
+     "Opens FILE and saves it unchanged to OUT. When \".jp2\" is added to OUT and a file of "
+     "that name exists, --yes replaces it.",
+     1, kOptOutput | kOptYes, kOptOutput, runSave},
+};
+
+}  // namespace
+
+std::span<const CommandSpec> commandTable() {
+    return kCommands;
+}
+
+const CommandSpec* findCommand(std::string_view name) {
+    for (const CommandSpec& command : kCommands) {
+        if (command.name == name) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+void printOverview(std::FILE* out) {
+    std::fputs("usage: boxquill-cli COMMAND ARGUMENTS... [--help]\n\ncommands:\n", out);
+    for (const CommandSpec& command : kCommands) {
+        std::fprintf(out, "  boxquill-cli %.*s\n", static_cast<int>(command.usage.size()),
+                     command.usage.data());
+    }
+    std::fputs(
+        "\nINDEX is the 0-based row index that 'list' prints. Saving follows the editor's rules\n"
+        "(\".jp2\" is added to OUT unless it contains \".jp2\" or \".jpx\"); OUT may be FILE\n"
+        "itself, which is then replaced whole. Exit status: 0 success, 1 failure (the editor's\n"
+        "message on stderr), 2 usage error.\n",
+        out);
+}
+
+}  // namespace bq::cli

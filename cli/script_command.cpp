@@ -1,0 +1,113 @@
+// run FILE -o OUT SCRIPT: one open, the edits of SCRIPT in order, one save. A line is a
+// command as its single form writes it, without FILE and -o, so whatever a script does can
+// be tried one command at a time first.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "box/box.h"
+#include "cli/cli_commands.h"
+#include "cli/cli_support.h"
+#include "cli/command_table.h"
+
+namespace bq::cli {
+
+namespace {
+
+// All of standard input, as bytes; none when it cannot be read or is beyond any script.
+std::optional<std::string> readStandardInput() {
+    std::string contents;
+    char chunk[64 * 1024];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
+        if (contents.size() + got > kMaxHeldPayload) {
+            return std::nullopt;
+        }
+        contents.append(chunk, got);
+    }
+    if (std::ferror(stdin) != 0) {
+        return std::nullopt;
+    }
+    return contents;
+}
+
+// Runs one script line on the open document: kExitOk, or the line's failure reported.
+int runLine(Session& session, std::string_view line) {
+    std::string error;
+    const std::optional<std::vector<std::string>> words = splitScriptLine(line, error);
+    std::optional<CliArgs> args;
+    if (words) {
+        args = parseArguments(*words, error);
+    }
+    if (!args) {
+        return session.refuse(error);
+    }
+    const CommandSpec* command = findCommand(args->command);
+    if (command == nullptr) {
+        return session.refuse("unknown command '" + args->command + "'");
+    }
+    if (command->edit == nullptr || args->help) {
+        return session.refuse("a script line is an import, add, edit or delete command; '" +
+                              std::string(command->name) + (args->help ? " --help" : "") +
+                              "' can't be used in a script");
+    }
+    if (const std::string problem = checkArguments(*args, *command, true); !problem.empty()) {
+        return session.refuse(problem + " (a script line: " + scriptLineUsage(*command) + ")");
+    }
+    // As the single command would find the document: nothing selected, and only this line's
+    // --yes answering its questions.
+    session.boxes.clearSelection();
+    session.platform.yesAnswer = args->yes;
+    return command->edit(session, *args);
+}
+
+}  // namespace
+
+int runScript(const CliArgs& args) {
+    Session session;
+    const std::string& scriptName = args.positionals[1];
+    std::optional<std::string> script;
+    if (scriptName == "-") {
+        script = readStandardInput();
+        if (!script) {
+            session.report("couldn't read the script from standard input");
+        }
+    } else {
+        CliArgs scriptFile;
+        scriptFile.textFile = scriptName;
+        script = textArgument(session, scriptFile);
+    }
+    if (!script || !session.open(args.positionals[0])) {
+        return kExitFailure;
+    }
+    const std::string label = scriptName == "-" ? "<stdin>" : scriptName;
+    std::string_view rest = *script;
+    for (std::size_t lineNumber = 1; !rest.empty(); ++lineNumber) {
+        const std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        if (lineNumber == 1 && line.starts_with("\xEF\xBB\xBF")) {
+            line.remove_prefix(3);  // the mark some Windows editors put first
+        }
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string_view::npos || line[first] == '#') {
+            continue;
+        }
+        session.platform.context = label + ":" + std::to_string(lineNumber) + ": ";
+        if (runLine(session, line) != kExitOk) {
+            session.platform.context.clear();
+            return session.refuse("the script stopped at line " + std::to_string(lineNumber) +
+                                  "; nothing was written");
+        }
+    }
+    session.platform.context.clear();
+    session.platform.yesAnswer = args.yes;
+    return session.save(*args.output);
+}
+
+}  // namespace bq::cli
