@@ -5,7 +5,7 @@
 
 Builds a JP2 of 54 x 54 tiles of about 265 MiB (one tile-part's length ends in FF D9, so its
 end must be found by structure) and, unless BENCH_LARGE=0, one of about 4.5 GiB whose
-codestream box has a 64-bit length. Each file is read once to put it in the page cache; then
+codestream box has a 64-bit length, and a folder of 500 small files listed at once. Each file is read once to put it in the page cache; then
 each command runs several times and the median wall time and the peak resident memory
 (ru_maxrss of the child) are printed beside the peer's.
 """
@@ -132,6 +132,30 @@ def bench(cli, path, runs, save_memory_aim):
           f" = {sv[1] * 2**20 / size:.3f} x file (aim {save_memory_aim}); output identical: {identical}")
 
 
+def bench_archive(cli, folder, count):
+    """One listing of a folder of files, against a listing per file and opj_dump per file."""
+    archive = os.path.join(folder, "archive")
+    os.makedirs(archive, exist_ok=True)
+    model = os.path.join(archive, "scan-0000.jp2")
+    if not os.path.exists(model):
+        write_jp2(model, 100, False)
+    for i in range(1, count):
+        copy = os.path.join(archive, f"scan-{i:04d}.jp2")
+        if not os.path.exists(copy):
+            shutil.copyfile(model, copy)
+    files = f"'{archive}'/scan-*.jp2"
+    print(f"\n{count} files of {os.path.getsize(model) / 2**10:.0f} KiB in one folder")
+    opj = run(f"for f in {files}; do opj_dump -i \"$f\" -o /dev/null || exit 1; done", 3)
+    each = run(f"for f in {files}; do '{cli}' list \"$f\" >/dev/null || exit 1; done", 3)
+    once = run(f"'{cli}' list --json {files}", 3)
+    print(f"  {'command':<34}{'median s':>10}{'peak MiB':>10}")
+    for label, r in (("opj_dump -i, one a file", opj), ("boxquill-cli list, one a file", each),
+                     ("boxquill-cli list --json, all", once)):
+        note = "" if r[2] == 0 else f"  exit {r[2]}: {r[3][:120]}"
+        print(f"  {label:<34}{r[0]:>10.4f}{r[1]:>10.1f}{note}")
+    print(f"  list --json of all / opj_dump -i of each: {once[0] / opj[0]:.3f}")
+
+
 def main():
     cli = os.path.abspath(sys.argv[1])
     folder = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build/bench")
@@ -140,6 +164,7 @@ def main():
     if not os.path.exists(small):
         write_jp2(small, 95000, False)
     bench(cli, small, 5, "<= 1.05 x file")
+    bench_archive(cli, folder, 500)
     if os.environ.get("BENCH_LARGE", "1") != "0":
         large = os.path.join(folder, "large-xlbox.jp2")
         write_jp2(large, 1655000, True)
