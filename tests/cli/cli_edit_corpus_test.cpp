@@ -127,6 +127,18 @@ int firstRowOfType(const nlohmann::json& rows, const std::string& type, int dept
     return -1;
 }
 
+// What gdalinfo says of a file georeferenced as the test files are: 20 m pixels in UTM 32N,
+// the top-left corner at (600000, 5000000).
+void expectTheGrid(const std::optional<std::string>& info) {
+    ASSERT_TRUE(info);
+    EXPECT_NE(info->find("UTM zone 32N"), std::string::npos) << *info;
+    EXPECT_NE(info->find("Origin = (600000.000000000000000,5000000.000000000000000)"),
+              std::string::npos)
+        << *info;
+    EXPECT_NE(info->find("Pixel Size = (20.000000000000000,-20.000000000000000)"),
+              std::string::npos);
+}
+
 TEST_F(CliEditCorpus, GmlSetTypedBeforeTheCodestreamIsReadBackByGdal) {
     needTool("gdalinfo");
     const std::string source = generated("gdal_rgb_geojp2_only.jp2");
@@ -146,13 +158,7 @@ TEST_F(CliEditCorpus, GmlSetTypedBeforeTheCodestreamIsReadBackByGdal) {
 
     // GeoJP2 would answer first; ask GDAL for the GML alone.
     const auto info = tool("gdalinfo --config GDAL_GEOREF_SOURCES GMLJP2 " + shellQuote(out));
-    ASSERT_TRUE(info);
-    EXPECT_NE(info->find("UTM zone 32N"), std::string::npos) << *info;
-    EXPECT_NE(info->find("Origin = (600000.000000000000000,5000000.000000000000000)"),
-              std::string::npos)
-        << *info;
-    EXPECT_NE(info->find("Pixel Size = (20.000000000000000,-20.000000000000000)"),
-              std::string::npos);
+    expectTheGrid(info);
 
     if (haveTool("opj_decompress")) {
         EXPECT_EQ(decoded(out, "a.ppm"), decoded(source, "b.ppm"));
@@ -262,13 +268,7 @@ TEST_F(CliEditCorpus, GeoTiffImportedFromATiffIsReadAsGeoreferencing) {
         SCOPED_TRACE(command[0]);
         cliOk(command);
         const auto info = tool("gdalinfo " + shellQuote(out));
-        ASSERT_TRUE(info);
-        EXPECT_NE(info->find("UTM zone 32N"), std::string::npos) << *info;
-        EXPECT_NE(info->find("Origin = (600000.000000000000000,5000000.000000000000000)"),
-                  std::string::npos)
-            << *info;
-        EXPECT_NE(info->find("Pixel Size = (20.000000000000000,-20.000000000000000)"),
-                  std::string::npos);
+        expectTheGrid(info);
     }
 }
 
