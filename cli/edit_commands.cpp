@@ -197,6 +197,18 @@ int editAdd(Session& session, const CliArgs& args) {
         return code;
     }
     // The new box (for gml, the set's XML box) is selected and ready for typing or loading.
+    // The outermost new box: for gml, the set's association two levels above its XML box.
+    const Box* added = session.boxes.boxAt(session.boxes.selectedRow());
+    for (int level = 0; *button == IDC_ADD_GML && level < 2 && added != nullptr; ++level) {
+        added = added->parent;
+    }
+    if (!args.at && added != nullptr && added->parent != nullptr) {
+        // The editor's rule, but easy to miss in a batch: a box joining a GML set's
+        // association can keep readers from finding the set's georeferencing.
+        session.report(
+            "note: the row before the codestream is inside an association, so the "
+            "new box went into it too; give --at INDEX to put it elsewhere");
+    }
     if (args.importFile) {
         return loadPayload(session, *args.importFile);
     }

@@ -156,6 +156,11 @@ TEST_F(CliEditCorpus, GmlSetTypedBeforeTheCodestreamIsReadBackByGdal) {
         EXPECT_EQ(listed[codestream - 5 + i]["type"], setTypes[i]);
     }
 
+    // A box added after it with no --at joins the set, as in the editor: said, since it can
+    // hide the set from GMLJP2 readers.
+    const CliResult after = cli({"add", out, "label", "--text", "x", "-o", folder.file("l.jp2")});
+    EXPECT_NE(after.err.find("give --at INDEX to put it elsewhere"), std::string::npos);
+
     // GeoJP2 would answer first; ask GDAL for the GML alone.
     const auto info = tool("gdalinfo --config GDAL_GEOREF_SOURCES GMLJP2 " + shellQuote(out));
     expectTheGrid(info);
