@@ -11,8 +11,7 @@ int runList(const CliArgs& args);    // list FILE... [--json]
 int runShow(const CliArgs& args);    // show FILE INDEX
 int runExport(const CliArgs& args);  // export FILE INDEX OUT
 int runImport(const CliArgs& args);  // import FILE INDEX IN -o OUT
-int runAdd(const CliArgs&
-               args);  // add FILE KIND [--at INDEX] [--text T | --text-file F | --import F] -o OUT
+int runAdd(const CliArgs& args);     // add FILE KIND [--at INDEX] [content] -o OUT
 int runEdit(const CliArgs& args);    // edit FILE INDEX (--text T | --text-file F) -o OUT
 int runDelete(const CliArgs& args);  // delete FILE INDEX [--yes] -o OUT
 int runScript(const CliArgs& args);  // run FILE -o OUT SCRIPT

@@ -215,33 +215,34 @@ int Session::refuse(std::string_view message) {
     return kExitFailure;
 }
 
-std::optional<std::string> textArgument(Session& session, const CliArgs& args) {
-    if (args.text) {
-        return args.text;
-    }
-    if (!args.textFile) {
-        return std::string();
-    }
+std::optional<std::string> readWholeFile(Session& session, const std::string& path) {
     // Through the editor's own file stream, so that any name the editor opens works here.
     FileStream in;
-    if (isFolder(*args.textFile) || !in.open(*args.textFile, "rb")) {
-        session.report("couldn't open " + *args.textFile);
+    if (isFolder(path) || !in.open(path, "rb")) {
+        session.report("couldn't open " + path);
         return std::nullopt;
     }
     const std::int64_t size = in.sizeWide();
-    // The pane takes no more than a box's payload can hold.
+    // No more than a box's payload can hold.
     if (size < 0 || static_cast<std::uint64_t>(size) > kMaxHeldPayload) {
-        session.report("couldn't read " + *args.textFile);
+        session.report("couldn't read " + path);
         return std::nullopt;
     }
     std::string contents(static_cast<std::size_t>(size), '\0');
     in.readBytes(reinterpret_cast<std::uint8_t*>(contents.data()),
                  static_cast<std::uint32_t>(contents.size()));
     if (!in.good()) {
-        session.report("couldn't read " + *args.textFile);
+        session.report("couldn't read " + path);
         return std::nullopt;
     }
     return contents;
+}
+
+std::optional<std::string> textArgument(Session& session, const CliArgs& args) {
+    if (args.text) {
+        return args.text;
+    }
+    return args.textFile ? readWholeFile(session, *args.textFile) : std::string();
 }
 
 std::optional<std::vector<std::string>> splitScriptLine(std::string_view line, std::string& error) {

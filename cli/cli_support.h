@@ -103,6 +103,9 @@ class Session {
     App app{platform, boxes};
 };
 
+// The bytes of the file at `path`. None, with the message reported, when it cannot be read.
+std::optional<std::string> readWholeFile(Session& session, const std::string& path);
+
 // The text a command was given: --text, or the bytes of --text-file. None, with the message
 // reported, when the file cannot be read.
 std::optional<std::string> textArgument(Session& session, const CliArgs& args);

@@ -48,10 +48,6 @@ constexpr CommandSpec kCommands[] = {
 
 }  // namespace
 
-std::span<const CommandSpec> commandTable() {
-    return kCommands;
-}
-
 const CommandSpec* findCommand(std::string_view name) {
     for (const CommandSpec& command : kCommands) {
         if (command.name == name) {

@@ -3,14 +3,12 @@
 // the script runner, which looks up the commands its lines name.
 
 #include <cstdio>
-#include <span>
 #include <string_view>
 
 #include "cli/cli_support.h"
 
 namespace bq::cli {
 
-std::span<const CommandSpec> commandTable();
 // None for a name that is no command.
 const CommandSpec* findCommand(std::string_view name);
 // The list of every command's usage and the rules they share.

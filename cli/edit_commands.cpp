@@ -93,35 +93,28 @@ std::optional<int> addDialogButton(std::string_view kind) {
     return std::nullopt;
 }
 
-// Opens FILE, runs the edit on the document with the positionals after FILE, and saves to
-// OUT when the edit succeeded.
-int editThenSave(const CliArgs& args, int (*edit)(Session&, const CliArgs&)) {
+// Opens FILE, runs the change on the document with the positionals after FILE, and saves to
+// OUT when the change succeeded and the command has an OUT.
+int openThenChange(const CliArgs& args, int (*change)(Session&, const CliArgs&)) {
     Session session;
     // --yes answers every question on the way (the child-boxes question, replacing OUT).
     session.platform.yesAnswer = args.yes;
     if (!session.open(args.positionals[0])) {
         return kExitFailure;
     }
-    CliArgs change = args;
-    change.positionals.erase(change.positionals.begin());
-    if (const int code = edit(session, change); code != kExitOk) {
+    CliArgs rest = args;
+    rest.positionals.erase(rest.positionals.begin());
+    if (const int code = change(session, rest); code != kExitOk) {
         return code;
     }
-    return session.save(*args.output);
+    return args.output ? session.save(*args.output) : kExitOk;
 }
 
-}  // namespace
-
-int runExport(const CliArgs& args) {
-    Session session;
-    if (!session.open(args.positionals[0])) {
-        return kExitFailure;
-    }
-    CliArgs change = args;
-    change.positionals.erase(change.positionals.begin());
+// INDEX OUT: the payload Save button on the row.
+int exportRow(Session& session, const CliArgs& args) {
     int row = -1;
     Box* box = nullptr;
-    if (const int code = rowAt(session, change, row, box); code != kExitOk) {
+    if (const int code = rowAt(session, args, row, box); code != kExitOk) {
         return code;
     }
     if (box->type == kTypeAsoc) {
@@ -130,9 +123,15 @@ int runExport(const CliArgs& args) {
                               "and it has no payload to export");
     }
     session.boxes.selectRow(row);
-    session.platform.saveFileAnswer = change.positionals[1];
+    session.platform.saveFileAnswer = args.positionals[1];
     const int errorsBefore = session.platform.errorCount();
     return commandResult(exportBoxPayload(session.app), session, errorsBefore, "nothing exported");
+}
+
+}  // namespace
+
+int runExport(const CliArgs& args) {
+    return openThenChange(args, exportRow);
 }
 
 int editImport(Session& session, const CliArgs& args) {
@@ -196,8 +195,8 @@ int editAdd(Session& session, const CliArgs& args) {
         code != kExitOk) {
         return code;
     }
-    // The new box (for gml, the set's XML box) is selected and ready for typing or loading.
-    // The outermost new box: for gml, the set's association two levels above its XML box.
+    // The new box (for gml, the set's XML box) is selected and ready for typing or loading;
+    // the outermost new box is, for gml, the set's association two levels above it.
     const Box* added = session.boxes.boxAt(session.boxes.selectedRow());
     for (int level = 0; *button == IDC_ADD_GML && level < 2 && added != nullptr; ++level) {
         added = added->parent;
@@ -261,19 +260,19 @@ int editDelete(Session& session, const CliArgs& args) {
 }
 
 int runImport(const CliArgs& args) {
-    return editThenSave(args, editImport);
+    return openThenChange(args, editImport);
 }
 
 int runAdd(const CliArgs& args) {
-    return editThenSave(args, editAdd);
+    return openThenChange(args, editAdd);
 }
 
 int runEdit(const CliArgs& args) {
-    return editThenSave(args, editText);
+    return openThenChange(args, editText);
 }
 
 int runDelete(const CliArgs& args) {
-    return editThenSave(args, editDelete);
+    return openThenChange(args, editDelete);
 }
 
 }  // namespace bq::cli

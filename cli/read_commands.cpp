@@ -73,14 +73,17 @@ void writeRows(BoxList& boxes, const std::string& lead) {
     writeOut(rows);
 }
 
-// One file of several: TSV rows after its path, or one JSON line with its rows or what went
-// wrong. True when the file opened.
-bool listOneOfMany(const std::string& path, bool json) {
+// One file: its rows as TSV, or as JSON (an indented array for a single file; for one of
+// several, one line that also names the file, or says what went wrong with it). Of several
+// files each row and message names its file. True when the file opened.
+bool listFile(const std::string& path, bool json, bool several) {
     Session session;
-    session.platform.context = path + ": ";
-    session.platform.collectMessages = json;
+    if (several) {
+        session.platform.context = path + ": ";
+        session.platform.collectMessages = json;
+    }
     if (!session.open(path)) {
-        if (json) {
+        if (several && json) {
             std::string error;
             for (const std::string& message : session.platform.messages) {
                 error += (error.empty() ? "" : "\n") + message;
@@ -90,10 +93,12 @@ bool listOneOfMany(const std::string& path, bool json) {
         return false;
     }
     refreshAssociationSizes(session.boxes);
-    if (json) {
+    if (!json) {
+        writeRows(session.boxes, several ? path + "\t" : "");
+    } else if (several) {
         writeOut(jsonText({{"file", path}, {"rows", listJson(session.boxes)}}, -1));
     } else {
-        writeRows(session.boxes, path + "\t");
+        writeOut(jsonText(listJson(session.boxes), 2));
     }
     return true;
 }
@@ -101,26 +106,14 @@ bool listOneOfMany(const std::string& path, bool json) {
 }  // namespace
 
 int runList(const CliArgs& args) {
-    if (args.positionals.size() > 1) {
-        bool allOpened = true;
-        for (const std::string& path : args.positionals) {
-            allOpened = listOneOfMany(path, args.json) && allOpened;
-            // Each file's lines are out before the next file's messages.
-            std::fflush(stdout);
-        }
-        return allOpened ? kExitOk : kExitFailure;
+    const bool several = args.positionals.size() > 1;
+    bool allOpened = true;
+    for (const std::string& path : args.positionals) {
+        allOpened = listFile(path, args.json, several) && allOpened;
+        // Each file's lines are out before the next file's messages.
+        std::fflush(stdout);
     }
-    Session session;
-    if (!session.open(args.positionals[0])) {
-        return kExitFailure;
-    }
-    refreshAssociationSizes(session.boxes);
-    if (args.json) {
-        writeOut(jsonText(listJson(session.boxes), 2));
-    } else {
-        writeRows(session.boxes, "");
-    }
-    return kExitOk;
+    return allOpened ? kExitOk : kExitFailure;
 }
 
 int runShow(const CliArgs& args) {

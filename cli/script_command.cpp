@@ -75,9 +75,7 @@ int runScript(const CliArgs& args) {
             session.report("couldn't read the script from standard input");
         }
     } else {
-        CliArgs scriptFile;
-        scriptFile.textFile = scriptName;
-        script = textArgument(session, scriptFile);
+        script = readWholeFile(session, scriptName);
     }
     if (!script || !session.open(args.positionals[0])) {
         return kExitFailure;
