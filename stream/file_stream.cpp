@@ -5,10 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <limits>
+#include <string>
 
 #if defined(_WIN32)
 #include <io.h>
+
+#include "stream/utf8_path.h"
 #else
 #include <unistd.h>
 #endif
@@ -21,7 +25,14 @@ FileStream::~FileStream() {
 
 bool FileStream::open(const std::string& path, const char* mode) {
     close();
+#if defined(_WIN32)
+    // The wide call: the narrow one reads the name in the system's code page, which holds
+    // only a few scripts.
+    const std::wstring wideMode(mode, mode + std::strlen(mode));
+    handle_ = _wfopen(widen(path).c_str(), wideMode.c_str());
+#else
     handle_ = std::fopen(path.c_str(), mode);
+#endif
     position_ = 0;
     return handle_ != nullptr;
 }
@@ -86,7 +97,7 @@ bool FileStream::sync() {
         return false;
     }
 #if defined(_WIN32)
-    return _commit(_fileno(handle_)) == 0;
+    return _commit(_fileno(handle_)) == 0;  // FlushFileBuffers on the file's handle
 #else
     return fsync(fileno(handle_)) == 0;
 #endif

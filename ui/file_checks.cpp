@@ -3,21 +3,23 @@
 #include <filesystem>
 #include <system_error>
 
+#include "stream/utf8_path.h"
+
 namespace bq {
 
 bool isFolder(const std::string& path) {
     std::error_code error;
-    return std::filesystem::is_directory(std::filesystem::path(path), error);
+    return std::filesystem::is_directory(pathFromUtf8(path), error);
 }
 
 bool pathExists(const std::string& path) {
     std::error_code error;
-    return std::filesystem::exists(std::filesystem::path(path), error);
+    return std::filesystem::exists(pathFromUtf8(path), error);
 }
 
 void removeQuietly(const std::string& path) {
     std::error_code error;
-    std::filesystem::remove(std::filesystem::path(path), error);
+    std::filesystem::remove(pathFromUtf8(path), error);
 }
 
 }  // namespace bq

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -9,8 +8,10 @@
 #include "box/text_box.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
+#include "stream/utf8_path.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
+#include "ui/durable_write.h"
 #include "ui/file_checks.h"
 
 namespace bq {
@@ -138,17 +139,19 @@ bool exportBoxPayload(App& app) {
     if (!path) {
         return false;
     }
-    FileStream file;
-    if (!file.open(*path, "wb")) {
-        return app.showError(kExportCreateFailed);
+    // Written as a save is, so a failure never harms a file the export was to replace. A
+    // full disk or a failing device must not pass for a written payload.
+    const DurableWrite exported = writeDurably(
+        resolvedTarget(*path), [box](FileStream& file) { return box->writeBox(file, false); });
+    switch (exported.outcome) {
+        case WriteOutcome::Written:
+            return true;
+        case WriteOutcome::CreateFailed:
+            return app.showError(kExportCreateFailed);
+        case WriteOutcome::WriteFailed:
+            return app.showError(kExportWriteFailed);
     }
-    // A full disk or a failing device must not pass for a written payload.
-    bool written = box->writeBox(file, false) && file.sync() && !file.hasError();
-    written = file.closeChecked() && written;
-    if (!written) {
-        return app.showError(kExportWriteFailed);
-    }
-    return true;
+    return false;
 }
 
 std::string baseName(std::string_view path) {
@@ -157,17 +160,16 @@ std::string baseName(std::string_view path) {
 }
 
 std::string proposedExportName(std::string_view path, std::string_view extension) {
-    // The path field is read with at most 259 characters, as its buffer holds.
+    // The path field is read with at most 259 characters, as its buffer holds; characters are
+    // counted in UTF-16 units, as Windows counts them.
     constexpr std::size_t kMaxName = kPathBufferSize - 1;
-    std::string name = baseName(path.substr(0, std::min(path.size(), kMaxName)));
+    std::string name = baseName(cutToWindowsLength(path, kMaxName));
     if (const auto dot = name.find_last_of('.'); dot != std::string::npos) {
         name.resize(dot);
     }
     // Keep the extension whole, so the dialog proposes a file of the right kind.
-    const std::string_view ext = extension.substr(0, std::min(extension.size(), kMaxName));
-    if (name.size() > kMaxName - ext.size()) {
-        name.resize(kMaxName - ext.size());
-    }
+    const std::string_view ext = cutToWindowsLength(extension, kMaxName);
+    name = std::string(cutToWindowsLength(name, kMaxName - windowsLength(ext)));
     name += ext;
     return name;
 }

@@ -8,14 +8,10 @@
 #include <unordered_map>
 #include <utility>
 
-#if !defined(_WIN32)
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 #include "box/signature.h"
-#include "stream/file_stream.h"
+#include "stream/utf8_path.h"
 #include "ui/control_ids.h"
+#include "ui/durable_write.h"
 #include "ui/file_checks.h"
 #include "ui/open_document.h"
 #include "ui/platform.h"
@@ -28,69 +24,6 @@ constexpr std::size_t kMaxNameLength = kPathBufferSize - 1;
 
 namespace fs = std::filesystem;
 
-// A name beside the target that no file has yet: the target's name with a suffix.
-std::string temporaryNameFor(const std::string& target) {
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::string candidate = target + ".bqtmp";
-        if (attempt != 0) {
-            candidate += std::to_string(attempt);
-        }
-        if (!pathExists(candidate)) {
-            return candidate;
-        }
-    }
-    return {};
-}
-
-// Replaces the target with the finished temporary file in one step; on Windows the runtime
-// moves with replacement of an existing file.
-bool replaceFile(const std::string& from, const std::string& to) {
-    std::error_code error;
-    fs::rename(fs::path(from), fs::path(to), error);
-    return !error;
-}
-
-// Saving through a symbolic link replaces the file it points to, not the link.
-std::string resolvedTarget(const std::string& target) {
-    std::error_code error;
-    if (fs::is_symlink(fs::path(target), error)) {
-        const fs::path real = fs::canonical(fs::path(target), error);
-        if (!error) {
-            return real.string();
-        }
-    }
-    return target;
-}
-
-// The replacement keeps the access rights of the file it replaces. (On Windows the only
-// right is read-only, and a read-only file cannot be replaced anyway.)
-void keepPermissions(const std::string& target, const std::string& temporary) {
-#if !defined(_WIN32)
-    std::error_code error;
-    const fs::file_status status = fs::status(fs::path(target), error);
-    if (!error && fs::exists(status)) {
-        fs::permissions(fs::path(temporary), status.permissions(), error);
-    }
-#else
-    static_cast<void>(target);
-    static_cast<void>(temporary);
-#endif
-}
-
-// Makes the rename itself durable where the system lets a folder be synced.
-void syncFolderOf(const std::string& path) {
-#if !defined(_WIN32)
-    const fs::path folder = fs::path(path).parent_path();
-    const int descriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (descriptor >= 0) {
-        fsync(descriptor);
-        ::close(descriptor);
-    }
-#else
-    static_cast<void>(path);
-#endif
-}
-
 // Whether the save replaces the file some payload is still left in.
 bool replacesWindowSource(const BoxList& boxes, const std::string& destination) {
     for (int row = 0; row < boxes.rowCount(); ++row) {
@@ -99,7 +32,8 @@ bool replacesWindowSource(const BoxList& boxes, const std::string& destination) 
             continue;
         }
         std::error_code error;
-        if (fs::equivalent(fs::path(destination), fs::path(box->window->source->path), error)) {
+        if (fs::equivalent(pathFromUtf8(destination), pathFromUtf8(box->window->source->path),
+                           error)) {
             return true;
         }
     }
@@ -223,10 +157,8 @@ bool writeDocument(const BoxList& boxes, ByteStream& stream,
 
 void saveDocument(App& app) {
     Platform& platform = app.platform();
-    std::string proposed = platform.controlText(IDC_PATH);
-    if (proposed.size() > kMaxNameLength) {
-        proposed.resize(kMaxNameLength);
-    }
+    // Names are limited in the UTF-16 units the Windows dialogs count, on every platform.
+    const std::string proposed(cutToWindowsLength(platform.controlText(IDC_PATH), kMaxNameLength));
     std::optional<std::string> chosen =
         platform.chooseSaveFile(jp2DialogRequest(proposed, kSaveDialogOptions));
     if (!chosen) {
@@ -234,7 +166,7 @@ void saveDocument(App& app) {
     }
     const bool extended = applyExtensionRule(*chosen) != *chosen;
     const std::string target = applyExtensionRule(*chosen);
-    if (target.size() > kMaxNameLength) {
+    if (windowsLength(target) > kMaxNameLength) {
         app.showError(kNameTooLongMessage);
         return;
     }
@@ -247,33 +179,19 @@ void saveDocument(App& app) {
     refreshAssociationSizes(app.boxes());
 
     const std::string destination = resolvedTarget(target);
-    const std::string temporary =
-        isFolder(destination) ? std::string() : temporaryNameFor(destination);
-    FileStream stream;
-    if (temporary.empty() || !stream.open(temporary, "wb")) {
-        app.showError(kCreateFailedMessage);
-        return;
-    }
     // Payloads left in the file being replaced must follow their bytes into the new one.
     const bool replacesSource = replacesWindowSource(app.boxes(), destination);
     std::vector<std::uint64_t> payloadOffsets;
-    bool written = writeDocument(app.boxes(), stream, &payloadOffsets);
-    // On the disk before it replaces anything: after a power cut the target is either the old
-    // file or the whole new one.
-    written = stream.sync() && written && !stream.hasError();
-    const std::optional<FileIdentity> writtenIdentity = stream.identity();
-    written = stream.closeChecked() && written;
-    if (written) {
-        keepPermissions(destination, temporary);
-    }
-    if (!written || !writtenIdentity || !replaceFile(temporary, destination)) {
-        removeQuietly(temporary);
-        app.showError(kWriteFailedMessage);
+    const DurableWrite saved = writeDurably(destination, [&](FileStream& stream) {
+        return writeDocument(app.boxes(), stream, &payloadOffsets);
+    });
+    if (saved.outcome != WriteOutcome::Written) {
+        app.showError(saved.outcome == WriteOutcome::CreateFailed ? kCreateFailedMessage
+                                                                  : kWriteFailedMessage);
         return;
     }
-    syncFolderOf(destination);
     if (replacesSource) {
-        moveWindows(app.boxes(), SourceFile{destination, *writtenIdentity}, payloadOffsets);
+        moveWindows(app.boxes(), SourceFile{destination, *saved.identity}, payloadOffsets);
     }
     app.markUnmodified();
 }

@@ -11,7 +11,8 @@ namespace bq {
 
 constexpr std::string_view kCreateFailedMessage = "Couldn't create file!";
 constexpr std::string_view kWriteFailedMessage = "Couldn't write to the file!";
-// A name (".jp2" included when it is added) must fit the 260-byte name buffer.
+// A name (".jp2" included when it is added) must fit the 260-character name buffer, counted
+// in UTF-16 units as Windows counts it.
 constexpr std::string_view kNameTooLongMessage =
     "Couldn't create file: the name is longer than 259 characters!";
 constexpr std::string_view kReplaceQuestionEnd = " already exists.\nDo you want to replace it? ";
