@@ -1,13 +1,19 @@
 // boxquill-cli: the editor's commands without windows.
 
+#include <algorithm>
 #include <cstdio>
 #include <span>
 #include <string>
 #include <vector>
 
 #if defined(_WIN32)
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>  // After windows.h, which it needs.
+
+#include "stream/utf8_path.h"
 #endif
 
 #include "cli/cli_commands.h"
@@ -53,17 +59,39 @@ int run(std::span<const std::string> arguments) {
 }  // namespace
 }  // namespace bq::cli
 
+namespace {
+
+#if defined(_WIN32)
+// The wide command line, as UTF-8: the narrow argv carries only what the system's code page
+// can spell, and a file name in another script would arrive as question marks.
+std::vector<std::string> commandArguments(int /*argc*/, char** /*argv*/) {
+    std::vector<std::string> arguments;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return arguments;
+    }
+    for (int i = 1; i < count; ++i) {
+        arguments.push_back(bq::narrow(wide[i]));
+    }
+    LocalFree(wide);
+    return arguments;
+}
+#else
+std::vector<std::string> commandArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
+}
+#endif
+
+}  // namespace
+
 int main(int argc, char** argv) {
 #if defined(_WIN32)
     // Box texts are printed byte for byte; no CR is added before each LF.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    std::vector<std::string> arguments;
-    for (int i = 1; i < argc; ++i) {
-        arguments.emplace_back(argv[i]);
-    }
     try {
-        return bq::cli::run(arguments);
+        return bq::cli::run(commandArguments(argc, argv));
     } catch (const std::exception& failure) {
         // Only memory exhaustion or a broken stdout can get here.
         bq::cli::printError(failure.what());

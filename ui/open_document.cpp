@@ -101,4 +101,11 @@ void openDocument(App& app, std::optional<std::string> path, std::uint64_t holdL
     platform.enableControl(IDC_ADD, true);
 }
 
+void openDroppedFile(App& app, const std::string& path) {
+    if (app.modified() && !app.platform().askYesNo(kConfirmationCaption, kModifiedQuestion)) {
+        return;
+    }
+    openDocument(app, path);
+}
+
 }  // namespace bq

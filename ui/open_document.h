@@ -39,4 +39,8 @@ constexpr std::uint64_t kDefaultHoldLimit = 64 * 1024 * 1024;
 void openDocument(App& app, std::optional<std::string> path,
                   std::uint64_t holdLimit = kDefaultHoldLimit);
 
+// Opens a file dropped on the window: as a chosen file is, after the same question before a
+// modified document is discarded.
+void openDroppedFile(App& app, const std::string& path);
+
 }  // namespace bq

@@ -19,6 +19,7 @@
 
 #include "fuzz/document_harness.h"
 #include "ui/app.h"
+#include "ui/commands.h"
 #include "ui/open_document.h"
 #include "ui/save_document.h"
 
@@ -104,7 +105,11 @@ constexpr int kWriteErrorShown = 2;
 constexpr int kOtherError = 4;
 constexpr int kNoError = 8;
 
-int saveWithFileSizeLimit(const std::string& source, const std::string& target, rlim_t limit) {
+enum class Write { Save, ExportFreeBox };
+constexpr int kFreeBoxRow = 4;
+
+int writeWithFileSizeLimit(const std::string& source, const std::string& target, rlim_t limit,
+                           Write write = Write::Save) {
     return inChild([&] {
         Document document;
         bq::openDocument(document.app, source);
@@ -117,7 +122,12 @@ int saveWithFileSizeLimit(const std::string& source, const std::string& target, 
         if (::setrlimit(RLIMIT_FSIZE, &fileSize) != 0) {
             return 100;
         }
-        bq::saveDocument(document.app);
+        if (write == Write::Save) {
+            bq::saveDocument(document.app);
+        } else {
+            document.boxes.selectRow(kFreeBoxRow);
+            bq::exportBoxPayload(document.app);
+        }
         int report = document.app.modified() ? kStillModified : 0;
         if (document.platform.errors.empty()) {
             report |= kNoError;
@@ -151,15 +161,28 @@ class SaveFailure : public ::testing::Test {
 TEST_F(SaveFailure, DiskFullAtAnyPointKeepsTheTargetAndTheModifiedDocument) {
     const rlim_t size = original.size();
     for (const rlim_t limit : {rlim_t{0}, rlim_t{12}, rlim_t{4096}, rlim_t{50000}, size - 1}) {
-        const int report = saveWithFileSizeLimit(source, target, limit);
+        const int report = writeWithFileSizeLimit(source, target, limit);
         EXPECT_EQ(report, kStillModified | kWriteErrorShown) << "file size limit " << limit;
         EXPECT_EQ(readWholeFile(target), previous) << "file size limit " << limit;
         EXPECT_EQ(namesIn(work.path()), (std::set<std::string>{"source.jp2", "target.jp2"}))
             << "file size limit " << limit;
     }
     // The same save with room for the whole file succeeds, so the limit is what failed it.
-    EXPECT_EQ(saveWithFileSizeLimit(source, target, size), kNoError);
+    EXPECT_EQ(writeWithFileSizeLimit(source, target, size), kNoError);
     EXPECT_EQ(readWholeFile(target), original);
+}
+
+TEST_F(SaveFailure, DiskFullDuringAnExportKeepsTheFileItWasToReplace) {
+    for (const rlim_t limit : {rlim_t{0}, rlim_t{4096}, rlim_t{99999}}) {
+        const int report = writeWithFileSizeLimit(source, target, limit, Write::ExportFreeBox);
+        EXPECT_EQ(report, kStillModified | kWriteErrorShown) << "file size limit " << limit;
+        EXPECT_EQ(readWholeFile(target), previous) << "file size limit " << limit;
+        EXPECT_EQ(namesIn(work.path()), (std::set<std::string>{"source.jp2", "target.jp2"}))
+            << "file size limit " << limit;
+    }
+    EXPECT_EQ(writeWithFileSizeLimit(source, target, 100000, Write::ExportFreeBox),
+              kStillModified | kNoError);
+    EXPECT_EQ(readWholeFile(target).value_or(Bytes{}).size(), 100000u);
 }
 
 TEST_F(SaveFailure, UnwritableFolderKeepsTheTargetAndTheModifiedDocument) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "stream/utf8_path.h"
 #include "tests/ui/commands_fixture.h"
 
 namespace bq::test {
@@ -540,6 +541,13 @@ TEST(ExportName, BaseNameTakesThePartAfterTheLastSlashOfEitherKind) {
 }
 
 TEST(ExportName, ProposedNameCutsAtTheLastDotAndKeepsTheExtensionWithinTheBuffer) {
+    const auto repeat = [](std::string_view text, int times) {
+        std::string result;
+        for (int i = 0; i < times; ++i) {
+            result += text;
+        }
+        return result;
+    };
     const struct {
         std::string path;
         std::string expected;
@@ -551,12 +559,16 @@ TEST(ExportName, ProposedNameCutsAtTheLastDotAndKeepsTheExtensionWithinTheBuffer
         // A base name of 259 characters leaves room for the extension only by cutting it.
         {"C:\\" + std::string(259, 'a'), std::string(255, 'a') + ".xml"},
         {std::string(300, 'b') + ".jp2", std::string(255, 'b') + ".xml"},
+        // Counted in UTF-16 units, as Windows counts them, and never cut inside a character:
+        // two bytes and one unit each, then four bytes and two units each.
+        {"C:\\" + repeat("д", 300) + ".jp2", repeat("д", 255) + ".xml"},
+        {repeat("\xF0\xA0\x80\x80", 200) + ".jp2", repeat("\xF0\xA0\x80\x80", 127) + ".xml"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path.size());
         const std::string name = proposedExportName(c.path, ".xml");
         EXPECT_EQ(name, c.expected);
-        EXPECT_LE(name.size(), kPathBufferSize - 1);
+        EXPECT_LE(windowsLength(name), kPathBufferSize - 1);
     }
 }
 

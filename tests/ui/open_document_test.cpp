@@ -119,6 +119,15 @@ TEST_F(OpenDocumentTest, AModifiedDocumentIsKeptUnlessTheUserSaysYes) {
     EXPECT_EQ(platform.calls.size(), 2u);
     EXPECT_EQ(boxes.rowCount(), 5);
     EXPECT_TRUE(app.modified());
+
+    // A file dropped on the window asks the same question first.
+    platform.yesNoAnswers.push_back(false);
+    platform.clearCalls();
+    openDroppedFile(app, fileWith(kSignatureBytes));
+    EXPECT_EQ(platform.questionTexts(),
+              std::vector<std::string>{"The file is modified. Continue? "});
+    EXPECT_EQ(boxes.rowCount(), 5);
+    EXPECT_TRUE(app.modified());
 }
 
 TEST_F(OpenDocumentTest, AGivenPathSkipsTheQuestionAndTheDialog) {

@@ -290,6 +290,18 @@ TEST_F(SaveDocumentTest, ANameWithNoRoomForTheExtensionIsRefused) {
     EXPECT_EQ(platform.errorTexts(),
               std::vector<std::string>{formatErrorText(kNameTooLongMessage)});
     EXPECT_TRUE(app.modified());
+
+    // The limit counts characters as Windows does, not bytes: two bytes each here.
+    std::string cyrillic;
+    for (int i = 0; i < 120; ++i) {
+        cyrillic += "д";
+    }
+    const std::string name = folder.file(cyrillic + ".jp2");
+    ASSERT_GT(name.size(), kPathBufferSize);
+    platform.clearCalls();
+    saveAs(name);
+    EXPECT_TRUE(platform.errorTexts().empty());
+    EXPECT_FALSE(app.modified());
 }
 
 TEST_F(SaveDocumentTest, AnEmptiedDocumentSavesAsTheSignatureAlone) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "stream/utf8_path.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/list_rules.h"
@@ -41,14 +42,16 @@ Shell::~Shell() {
         DestroyWindow(mainWindow_);
         // Destruction posted a quit message meant for a loop that no longer runs.
         MSG message;
-        PeekMessageA(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     }
 }
 
 bool Shell::createWindows() {
     InitCommonControls();
 
-    WNDCLASSEXA windowClass{};
+    // Unicode windows, so that the title and the path field show names in any script.
+    const std::wstring className = widen(kWindowClassName);
+    WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
     windowClass.style = CS_DBLCLKS;
     windowClass.lpfnWndProc = &Shell::mainWindowProc;
@@ -56,8 +59,8 @@ bool Shell::createWindows() {
     windowClass.hIcon = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_APP_LARGE));
     windowClass.hIconSm = LoadIconA(instance_, MAKEINTRESOURCEA(IDI_APP_SMALL));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kWindowClassName;
-    RegisterClassExA(&windowClass);  // fails harmlessly when already registered
+    windowClass.lpszClassName = className.c_str();
+    RegisterClassExW(&windowClass);  // fails harmlessly when already registered
 
     {
         ScreenDc screen;
@@ -73,15 +76,15 @@ bool Shell::createWindows() {
     const Point at = windowPlacement({GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
                                      {app_.minWidth, app_.minHeight});
 
-    mainWindow_ =
-        CreateWindowExA(0, kWindowClassName, app_.title().c_str(), WS_OVERLAPPEDWINDOW, at.x, at.y,
-                        app_.minWidth, app_.minHeight, nullptr, nullptr, instance_, this);
+    mainWindow_ = CreateWindowExW(0, className.c_str(), widen(app_.title()).c_str(),
+                                  WS_OVERLAPPEDWINDOW, at.x, at.y, app_.minWidth, app_.minHeight,
+                                  nullptr, nullptr, instance_, this);
     if (mainWindow_ == nullptr) {
         return app_.showError(kNoWindowMessage);
     }
     platform_.attach(mainWindow_, nullptr);
 
-    panel_ = CreateDialogParamA(instance_, MAKEINTRESOURCEA(IDD_PANEL), mainWindow_,
+    panel_ = CreateDialogParamW(instance_, MAKEINTRESOURCEW(IDD_PANEL), mainWindow_,
                                 &Shell::panelProc, reinterpret_cast<LPARAM>(this));
     if (panel_ == nullptr) {
         return app_.showError(kNoDialogMessage);
@@ -105,6 +108,7 @@ bool Shell::createWindows() {
     statusBar_ = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, kStatusText,
                                      mainWindow_, IDC_STATUS);
 
+    DragAcceptFiles(mainWindow_, TRUE);
     ShowWindow(mainWindow_, SW_SHOWNORMAL);
     UpdateWindow(mainWindow_);
     app_.resetDocument();
@@ -118,22 +122,22 @@ void Shell::openFromTail(std::string_view tail) {
 }
 
 int Shell::messageLoop() {
-    const HACCEL accelerators = LoadAcceleratorsA(instance_, MAKEINTRESOURCEA(IDR_ACCEL));
+    const HACCEL accelerators = LoadAcceleratorsW(instance_, MAKEINTRESOURCEW(IDR_ACCEL));
     MSG message;
     for (;;) {
-        if (PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE)) {
-            if (GetMessageA(&message, nullptr, 0, 0) <= 0) {
+        if (PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (GetMessageW(&message, nullptr, 0, 0) <= 0) {
                 return 1;
             }
             if (mainWindow_ != nullptr && accelerators != nullptr &&
-                TranslateAcceleratorA(mainWindow_, accelerators, &message)) {
+                TranslateAcceleratorW(mainWindow_, accelerators, &message)) {
                 continue;
             }
-            if (panel_ != nullptr && IsDialogMessageA(panel_, &message)) {
+            if (panel_ != nullptr && IsDialogMessageW(panel_, &message)) {
                 continue;
             }
             TranslateMessage(&message);
-            DispatchMessageA(&message);
+            DispatchMessageW(&message);
         } else {
             Sleep(8);
             if (idle_.pass()) {
@@ -149,13 +153,13 @@ void Shell::onIdle() {
 
 LRESULT CALLBACK Shell::mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
-    auto* shell = reinterpret_cast<Shell*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* shell = reinterpret_cast<Shell*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (shell == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
     LRESULT result = 0;
     if (!guarded(shell->app_,
@@ -172,11 +176,14 @@ LRESULT Shell::onMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
             break;
         case WM_CLOSE:
             return onClose();
+        case WM_DROPFILES:
+            onDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
         case WM_DESTROY:
             onDestroy();
             return 0;
         case WM_NCDESTROY:
-            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
             mainWindow_ = nullptr;
             panel_ = nullptr;
             statusBar_ = nullptr;
@@ -196,7 +203,22 @@ LRESULT Shell::onMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
         default:
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void Shell::onDropFiles(HDROP drop) {
+    // The editor holds one document: of several files dropped, the first.
+    std::string path;
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+        const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+        std::wstring name(static_cast<std::size_t>(length) + 1, L'\0');
+        name.resize(DragQueryFileW(drop, 0, name.data(), length + 1));
+        path = narrow(name);
+    }
+    DragFinish(drop);
+    if (!path.empty() && platform_.isControlEnabled(IDC_LOAD)) {
+        openDroppedFile(app_, path);
+    }
 }
 
 void Shell::layoutPanel(WPARAM wParam, LPARAM lParam) {
@@ -265,10 +287,10 @@ bool Shell::onAccelerator(int commandId) {
 
 INT_PTR CALLBACK Shell::panelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         return TRUE;
     }
-    auto* shell = reinterpret_cast<Shell*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    auto* shell = reinterpret_cast<Shell*>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (shell == nullptr) {
         return FALSE;
     }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>  // After windows.h, which it needs.
+
 #include <string_view>
 
 #include "ui/app.h"
@@ -50,6 +52,8 @@ class Shell {
     INT_PTR onPanelMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void layoutPanel(WPARAM wParam, LPARAM lParam);
     LRESULT onClose();
+    // A file dropped on the window opens as Ctrl+O would open it.
+    void onDropFiles(HDROP drop);
     void onDestroy();
     // True when the command was handled completely (no default processing).
     bool onAccelerator(int commandId);

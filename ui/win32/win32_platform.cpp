@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "stream/utf8_path.h"
 #include "ui/control_ids.h"
 
 namespace bq::win32 {
@@ -12,19 +13,22 @@ namespace {
 
 std::optional<std::string> runFileDialog(HWND owner, const FileDialogRequest& request, bool save) {
     // "name\0pattern\0" per entry and one more NUL at the end.
-    std::string filter;
+    std::wstring filter;
     for (const FileFilter& entry : request.filters) {
-        filter += entry.name;
-        filter.push_back('\0');
-        filter += entry.pattern;
-        filter.push_back('\0');
+        filter += widen(entry.name);
+        filter.push_back(L'\0');
+        filter += widen(entry.pattern);
+        filter.push_back(L'\0');
     }
-    filter.push_back('\0');
+    filter.push_back(L'\0');
 
-    std::array<char, kPathBufferSize> name{};
-    request.initialName.copy(name.data(), name.size() - 1);
+    // The wide dialogs: their buffer holds 259 UTF-16 units of any script, where the narrow
+    // ones carry only what the system's code page can spell.
+    std::array<wchar_t, kPathBufferSize> name{};
+    widen(cutToWindowsLength(request.initialName, name.size() - 1))
+        .copy(name.data(), name.size() - 1);
 
-    OPENFILENAMEA dialog{};
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filter.c_str();
@@ -32,24 +36,47 @@ std::optional<std::string> runFileDialog(HWND owner, const FileDialogRequest& re
     dialog.lpstrFile = name.data();
     dialog.nMaxFile = static_cast<DWORD>(name.size());
     dialog.Flags = request.options;
-    const BOOL chosen = save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
+    const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
     if (!chosen) {
         return std::nullopt;
     }
-    name.back() = '\0';
-    return std::string(name.data());
+    name.back() = L'\0';
+    return narrow(name.data());
+}
+
+// A window's text as UTF-8.
+std::string windowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int copied = GetWindowTextW(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return narrow(text);
+}
+
+// The content pane shows a box's bytes one character per byte, as the narrow calls do;
+// every other control shows UTF-8 text.
+std::string paneText(HWND window) {
+    const int length = GetWindowTextLengthA(window);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int copied = GetWindowTextA(window, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+    return text;
 }
 
 }  // namespace
 
 bool Win32Platform::askYesNo(std::string_view caption, std::string_view text) {
-    return MessageBoxA(mainWindow_, std::string(text).c_str(), std::string(caption).c_str(),
-                       MB_YESNO) == IDYES;
+    return MessageBoxW(mainWindow_, widen(text).c_str(), widen(caption).c_str(), MB_YESNO) == IDYES;
 }
 
 void Win32Platform::showErrorBox(std::string_view caption, std::string_view text) {
-    MessageBoxA(mainWindow_, std::string(text).c_str(), std::string(caption).c_str(),
-                MB_OK | MB_ICONERROR);
+    MessageBoxW(mainWindow_, widen(text).c_str(), widen(caption).c_str(), MB_OK | MB_ICONERROR);
 }
 
 std::optional<std::string> Win32Platform::chooseOpenFile(const FileDialogRequest& request) {
@@ -64,13 +91,13 @@ int Win32Platform::runAddDialog() {
     // Owned by the main window, so the document cannot change under the command while the
     // dialog is open.
     const INT_PTR id =
-        DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_ADD), mainWindow_, addDialogProc, 0);
+        DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_ADD), mainWindow_, addDialogProc, 0);
     return id > 0 ? static_cast<int>(id) : IDC_ADD_CANCEL;
 }
 
 void Win32Platform::setTitle(std::string_view title) {
     if (mainWindow_ != nullptr) {
-        SetWindowTextA(mainWindow_, std::string(title).c_str());
+        SetWindowTextW(mainWindow_, widen(title).c_str());
     }
 }
 
@@ -80,7 +107,11 @@ void Win32Platform::setControlText(int id, std::string_view text) {
     }
     const bool outer = settingText_;
     settingText_ = true;
-    SetDlgItemTextA(panel_, id, std::string(text).c_str());
+    if (id == IDC_CONTENT) {
+        SetDlgItemTextA(panel_, id, std::string(text).c_str());
+    } else {
+        SetDlgItemTextW(panel_, id, widen(text).c_str());
+    }
     settingText_ = outer;
 }
 
@@ -89,14 +120,7 @@ std::string Win32Platform::controlText(int id) {
     if (window == nullptr) {
         return {};
     }
-    const int length = GetWindowTextLengthA(window);
-    if (length <= 0) {
-        return {};
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return text;
+    return id == IDC_CONTENT ? paneText(window) : windowText(window);
 }
 
 void Win32Platform::enableControl(int id, bool enabled) {
