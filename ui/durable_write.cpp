@@ -1,6 +1,8 @@
 #include "ui/durable_write.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 #if defined(_WIN32)
@@ -19,13 +21,41 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A name beside the target that no file has yet: the target's name with a suffix.
+// A name beside the target that no file has yet: the target's name with a suffix. The name
+// is cut where the suffix would take it past what the system allows, so that a name at the
+// limit can still be saved: 255 bytes a file name on Linux, 259 units a path on Windows.
 std::string temporaryNameFor(const std::string& target) {
+#if defined(_WIN32)
+    const std::size_t slash = target.find_last_of("\\/");
+#else
+    const std::size_t slash = target.find_last_of('/');
+#endif
+    const std::string_view whole(target);
+    const std::string_view folder = whole.substr(0, slash == std::string::npos ? 0 : slash + 1);
+    const std::string_view name = whole.substr(folder.size());
     for (int attempt = 0; attempt < 1000; ++attempt) {
-        std::string candidate = target + ".bqtmp";
+        std::string suffix = ".bqtmp";
         if (attempt != 0) {
-            candidate += std::to_string(attempt);
+            suffix += std::to_string(attempt);
         }
+#if defined(_WIN32)
+        constexpr std::size_t kMaxPath = 259;
+        const std::size_t used = windowsLength(folder) + suffix.size();
+        const std::string_view kept =
+            used < kMaxPath ? cutToWindowsLength(name, kMaxPath - used) : std::string_view();
+#else
+        constexpr std::size_t kMaxName = 255;
+        std::size_t length = std::min(name.size(), kMaxName - suffix.size());
+        while (length > 0 && length < name.size() &&
+               (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) {
+            --length;  // not inside a character
+        }
+        const std::string_view kept = name.substr(0, length);
+#endif
+        if (kept.empty()) {
+            return {};
+        }
+        std::string candidate = std::string(folder) + std::string(kept) + suffix;
         if (!pathExists(candidate)) {
             return candidate;
         }

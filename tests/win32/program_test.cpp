@@ -7,7 +7,9 @@
 
 #include <string>
 
+#include "stream/utf8_path.h"
 #include "tests/win32/driver.h"
+#include "tests/win32/script_folder.h"
 #include "ui/control_ids.h"
 #include "ui/win32/shell.h"
 
@@ -23,11 +25,56 @@ std::string windowsPath(std::string path) {
     return path;
 }
 
-// A control's text in another process: GetWindowText would not ask the control.
+// A control's text in another process, as UTF-8: GetWindowText would not ask the control.
 std::string controlText(HWND control) {
-    char text[1024] = {};
-    SendMessageA(control, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return narrow(text);
+}
+
+// Starts `program` with the UTF-8 `arguments` through the wide call, as Explorer or a
+// console does for a name in any script.
+bool start(const std::string& program, const std::string& arguments, STARTUPINFOW& startup,
+           PROCESS_INFORMATION& process) {
+    std::wstring commandLine = widen("\"" + program + "\" " + arguments);
+    startup.cb = sizeof startup;
+    return CreateProcessW(widen(program).c_str(), commandLine.data(), nullptr, nullptr,
+                          (startup.dwFlags & STARTF_USESTDHANDLES) != 0, 0, nullptr, nullptr,
+                          &startup, &process) != 0;
+}
+
+// Runs boxquill-cli with `arguments`; its exit code, and what it printed in `output`.
+int runCli(const std::string& arguments, std::string& output) {
+    const std::string program = windowsPath(BOXQUILL_CLI_PROGRAM);
+    wchar_t folder[MAX_PATH] = {};
+    wchar_t name[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, folder);
+    GetTempFileNameW(folder, L"bqc", 0, name);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    const HANDLE file = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                    CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    STARTUPINFOW startup{};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = file;
+    startup.hStdError = file;
+    PROCESS_INFORMATION process{};
+    if (file == INVALID_HANDLE_VALUE || !start(program, arguments, startup, process)) {
+        ADD_FAILURE() << "cannot start " << program;
+        return -1;
+    }
+    DWORD code = 99;
+    if (WaitForSingleObject(process.hProcess, 20000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    output.assign(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    ReadFile(file, output.data(), static_cast<DWORD>(output.size()), &read, nullptr);
+    output.resize(read);
+    CloseHandle(file);
+    return static_cast<int>(code);
 }
 
 // Starts the program with `arguments` after its quoted name and waits for its main window.
@@ -35,11 +82,8 @@ class Program {
   public:
     explicit Program(const std::string& arguments) {
         const std::string program = windowsPath(BOXQUILL_PROGRAM);
-        std::string commandLine = "\"" + program + "\" " + arguments;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                            nullptr, nullptr, &startup, &process_)) {
+        STARTUPINFOW startup{};
+        if (!start(program, arguments, startup, process_)) {
             ADD_FAILURE() << "cannot start " << program;
             return;
         }
@@ -99,6 +143,26 @@ TEST(Program, StartsWithoutADocumentWhenTheCommandLineHasOnlyBlanks) {
     EXPECT_EQ(SendMessageA(program.control(IDC_LIST), LVM_GETITEMCOUNT, 0, 0), 0);
     EXPECT_EQ(controlText(program.control(IDC_PATH)), "");
     EXPECT_FALSE(IsWindowEnabled(program.control(IDC_ADD)));
+    PostMessageA(program.window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.exitCode(), 1);
+}
+
+TEST(Program, BothProgramsListOpenAndSaveFilesNamedInAnyScriptInFoldersNamedSo) {
+    const ScriptFolder folder(windowsPath(BOXQUILL_SAMPLES_DIR "/nested-asoc.jp2"));
+    const std::string map = folder.file(kScriptFileName);
+    const std::string saved = folder.file("Карта 東京 сохранено.jp2");
+    std::string output;
+    EXPECT_EQ(runCli("add \"" + map + "\" label --text Метка -o \"" + saved + "\"", output), 0)
+        << output;
+    EXPECT_TRUE(folder.holds("Карта 東京 сохранено.jp2"));
+    EXPECT_EQ(runCli("list \"" + map + "\" \"" + saved + "\"", output), 0) << output;
+    EXPECT_NE(output.find(map + "\t0\tFTYP"), std::string::npos) << output;
+    EXPECT_NE(output.find(saved + "\t11\tLBL \tLabel\t10\n"), std::string::npos) << output;
+
+    Program program("\"" + saved + "\"");
+    ASSERT_NE(program.window(), nullptr);
+    EXPECT_EQ(SendMessageA(program.control(IDC_LIST), LVM_GETITEMCOUNT, 0, 0), 13);
+    EXPECT_EQ(controlText(program.control(IDC_PATH)), saved);
     PostMessageA(program.window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.exitCode(), 1);
 }

@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>  // DROPFILES
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "stream/utf8_path.h"
 #include "tests/win32/driver.h"
+#include "tests/win32/script_folder.h"
 #include "ui/app.h"
 #include "ui/control_ids.h"
 #include "ui/layout.h"
@@ -58,6 +62,12 @@ class ShellTest : public testing::Test {
         result.resize(static_cast<std::size_t>(
             GetWindowTextA(window, result.data(), static_cast<int>(result.size()))));
         return result;
+    }
+    // A control's text as UTF-8, read through the wide call.
+    std::string wideText(int id) const {
+        wchar_t buffer[1024] = {};
+        GetWindowTextW(control(id), buffer, 1024);
+        return narrow(buffer);
     }
     bool enabled(int id) const { return IsWindowEnabled(control(id)) != FALSE; }
     bool readOnly(int id) const {
@@ -117,7 +127,7 @@ class ShellTest : public testing::Test {
             if (dialog == nullptr || focus == nullptr || !IsChild(dialog, focus)) {
                 return false;
             }
-            SetWindowTextA(focus, path.c_str());
+            SetWindowTextW(focus, widen(path).c_str());
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);
             return true;
         });
@@ -342,6 +352,56 @@ TEST_F(ShellTest, CtrlOOpensTheChosenFile) {
     closeWhenDone(driver);
     EXPECT_EQ(shell_->messageLoop(), 1);
     EXPECT_TRUE(driver.done());
+}
+
+TEST_F(ShellTest, AFileNamedInAnyScriptOpensAndSavesThroughTheDialog) {
+    const ScriptFolder folder(kSample);
+    const std::string map = folder.file(kScriptFileName);
+    shell_->openFromTail("\"" + map + "\"");
+    ASSERT_EQ(rowCount(), kSampleRows);
+    EXPECT_EQ(wideText(IDC_PATH), map);
+
+    const std::string saved = folder.file("Карта 東京 сохранено.jp2");
+    Driver driver;
+    driver.then("modify, then Ctrl+S", [&] {
+        clickRow(kXmlRow);
+        typeIntoPane(" ");
+        postCommand(IDM_SAVE);
+        return true;
+    });
+    answerFileDialog(driver, "Save As", saved);
+    driver.then("saved", [&] { return !shell_->app().modified(); });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_TRUE(folder.holds("Карта 東京 сохранено.jp2"));
+}
+
+// A drop as Explorer hands it over: DROPFILES, then the wide names, each ended by a NUL,
+// then one NUL more. The window frees it.
+HDROP dropOf(const std::vector<std::string>& paths) {
+    std::wstring names;
+    for (const std::string& path : paths) {
+        names += widen(path);
+        names.push_back(L'\0');
+    }
+    names.push_back(L'\0');
+    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::memcpy(header + 1, names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(ShellTest, OfTheFilesDroppedOnTheWindowTheFirstOpens) {
+    EXPECT_NE(GetWindowLongA(shell_->mainWindow(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0);
+    const ScriptFolder folder(kSample);
+    const std::string map = folder.file(kScriptFileName);
+    SendMessageW(shell_->mainWindow(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(dropOf({map, samplePath("tiled.jp2")})), 0);
+    EXPECT_EQ(rowCount(), kSampleRows);
+    EXPECT_EQ(wideText(IDC_PATH), map);
 }
 
 TEST_F(ShellTest, AFileThatCannotBeOpenedShowsTheErrorBoxAndTheProgramStaysUp) {
