@@ -77,6 +77,27 @@ std::vector<std::string> commandArguments(int /*argc*/, char** /*argv*/) {
     LocalFree(wide);
     return arguments;
 }
+
+// Names and texts are printed as UTF-8, which a console shows whole only while its output
+// code page is UTF-8; the console gets its own code page back at the end.
+class Utf8Console {
+  public:
+    Utf8Console() : previous_(GetConsoleOutputCP()) {
+        if (previous_ != 0) {
+            SetConsoleOutputCP(CP_UTF8);
+        }
+    }
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+    ~Utf8Console() {
+        if (previous_ != 0) {
+            SetConsoleOutputCP(previous_);
+        }
+    }
+
+  private:
+    UINT previous_;
+};
 #else
 std::vector<std::string> commandArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + std::min(argc, 1), argv + argc);
@@ -89,6 +110,7 @@ int main(int argc, char** argv) {
 #if defined(_WIN32)
     // Box texts are printed byte for byte; no CR is added before each LF.
     _setmode(_fileno(stdout), _O_BINARY);
+    const Utf8Console console;
 #endif
     try {
         return bq::cli::run(commandArguments(argc, argv));
