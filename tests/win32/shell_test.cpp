@@ -132,6 +132,17 @@ class ShellTest : public testing::Test {
             return true;
         });
     }
+    // Steps that edit the XML box, press Ctrl+S and save as `path` in the dialog.
+    void modifyThenSaveAs(Driver& driver, const std::string& path) {
+        driver.then("modify, then Ctrl+S", [this] {
+            clickRow(kXmlRow);
+            typeIntoPane(" ");
+            postCommand(IDM_SAVE);
+            return true;
+        });
+        answerFileDialog(driver, "Save As", path);
+        driver.then("saved", [this] { return !shell_->app().modified(); });
+    }
     void closeWhenDone(Driver& driver) {
         driver.then("close", [this] {
             PostMessageA(shell_->mainWindow(), WM_CLOSE, 0, 0);
@@ -321,14 +332,7 @@ TEST_F(ShellTest, CtrlSDoesNothingWhileSaveIsDisabledAndSavesOnceModified) {
         }
         return true;
     });
-    driver.then("modify, then Ctrl+S", [&] {
-        clickRow(kXmlRow);
-        typeIntoPane(" ");
-        postCommand(IDM_SAVE);
-        return true;
-    });
-    answerFileDialog(driver, "Save As", saved);
-    driver.then("saved", [&] { return !shell_->app().modified(); });
+    modifyThenSaveAs(driver, saved);
     closeWhenDone(driver);
     EXPECT_EQ(shell_->messageLoop(), 1);
     EXPECT_FALSE(dialogSeen);
@@ -363,14 +367,7 @@ TEST_F(ShellTest, AFileNamedInAnyScriptOpensAndSavesThroughTheDialog) {
 
     const std::string saved = folder.file("Карта 東京 сохранено.jp2");
     Driver driver;
-    driver.then("modify, then Ctrl+S", [&] {
-        clickRow(kXmlRow);
-        typeIntoPane(" ");
-        postCommand(IDM_SAVE);
-        return true;
-    });
-    answerFileDialog(driver, "Save As", saved);
-    driver.then("saved", [&] { return !shell_->app().modified(); });
+    modifyThenSaveAs(driver, saved);
     closeWhenDone(driver);
     EXPECT_EQ(shell_->messageLoop(), 1);
     EXPECT_TRUE(folder.holds("Карта 東京 сохранено.jp2"));
