@@ -47,7 +47,7 @@ bool takePaneText(App& app);
 // The part of a path after its last '\\' or '/', or the whole path.
 std::string baseName(std::string_view path);
 // The name the export dialog proposes: the base name of `path` cut at its last '.', then
-// `extension`; the base is shortened so that the whole name fits a 260-byte name buffer.
+// `extension`; the base is shortened so that the whole name fits a 260-character name buffer.
 std::string proposedExportName(std::string_view path, std::string_view extension);
 
 // The panel's WM_COMMAND: buttons by control id, then edits of the content pane.

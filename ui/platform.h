@@ -9,7 +9,7 @@
 
 namespace bq {
 
-// File names live in buffers of this many bytes, terminator included.
+// File names live in buffers of this many UTF-16 units, terminator included.
 constexpr std::size_t kPathBufferSize = 260;
 
 // Option values of the file dialogs (the Win32 OFN_ flags).
