@@ -10,6 +10,8 @@
 #include <string>
 
 #if defined(_WIN32)
+#include <windows.h>
+
 #include <io.h>
 
 #include "stream/utf8_path.h"
@@ -97,7 +99,8 @@ bool FileStream::sync() {
         return false;
     }
 #if defined(_WIN32)
-    return _commit(_fileno(handle_)) == 0;  // FlushFileBuffers on the file's handle
+    const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(handle_)));
+    return file != INVALID_HANDLE_VALUE && FlushFileBuffers(file) != 0;
 #else
     return fsync(fileno(handle_)) == 0;
 #endif
