@@ -147,17 +147,21 @@ TEST(Program, StartsWithoutADocumentWhenTheCommandLineHasOnlyBlanks) {
     EXPECT_EQ(program.exitCode(), 1);
 }
 
-TEST(Program, BothProgramsListOpenAndSaveFilesNamedInAnyScriptInFoldersNamedSo) {
+TEST(Program, BothProgramsOpenSaveImportAndExportFilesNamedInAnyScriptInFoldersNamedSo) {
     const ScriptFolder folder(windowsPath(BOXQUILL_SAMPLES_DIR "/nested-asoc.jp2"));
     const std::string map = folder.file(kScriptFileName);
     const std::string saved = folder.file("Карта 東京 сохранено.jp2");
+    const std::string exported = folder.file("Данные 東京.xml");
     std::string output;
-    EXPECT_EQ(runCli("add \"" + map + "\" label --text Метка -o \"" + saved + "\"", output), 0)
+    EXPECT_EQ(runCli("export \"" + map + "\" 4 \"" + exported + "\"", output), 0) << output;
+    EXPECT_EQ(runCli("add \"" + map + "\" xml --import \"" + exported + "\" -o \"" + saved + "\"",
+                     output),
+              0)
         << output;
     EXPECT_TRUE(folder.holds("Карта 東京 сохранено.jp2"));
     EXPECT_EQ(runCli("list \"" + map + "\" \"" + saved + "\"", output), 0) << output;
     EXPECT_NE(output.find(map + "\t0\tFTYP"), std::string::npos) << output;
-    EXPECT_NE(output.find(saved + "\t11\tLBL \tLabel\t10\n"), std::string::npos) << output;
+    EXPECT_NE(output.find(saved + "\t11\tXML \tXML file\t112\n"), std::string::npos) << output;
 
     Program program("\"" + saved + "\"");
     ASSERT_NE(program.window(), nullptr);
