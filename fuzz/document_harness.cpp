@@ -134,9 +134,23 @@ std::vector<RowSnapshot> expectAfterReopen(const std::vector<RowSnapshot>& befor
             continue;
         }
         row.size = std::to_string(std::stoul(row.size) - lost);
-        const std::uint32_t length = lengthField(row.written) - lost;
-        for (std::size_t b = 0; b < 4; ++b) {
-            row.written[b] = static_cast<std::uint8_t>(length >> (24 - 8 * b));
+        // The header shrinks in the form it was read in: a box running to the end of the
+        // file keeps length 0, one with an extended length has that one shortened.
+        const std::uint32_t field = lengthField(row.written);
+        if (field == 1 && row.written.size() >= 16) {
+            std::uint64_t length = 0;
+            for (std::size_t b = 8; b < 16; ++b) {
+                length = length << 8 | row.written[b];
+            }
+            length -= lost;
+            for (std::size_t b = 8; b < 16; ++b) {
+                row.written[b] = static_cast<std::uint8_t>(length >> (8 * (15 - b)));
+            }
+        } else if (field != 0) {
+            const std::uint32_t length = field - lost;
+            for (std::size_t b = 0; b < 4; ++b) {
+                row.written[b] = static_cast<std::uint8_t>(length >> (24 - 8 * b));
+            }
         }
     }
     return expected;
