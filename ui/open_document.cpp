@@ -28,10 +28,19 @@ FileDialogRequest jp2DialogRequest(std::string initialName, std::uint32_t option
     return request;
 }
 
+namespace {
+
+// Whether the document may be replaced: asked only when it holds unsaved changes.
+bool mayDiscardDocument(App& app) {
+    return !app.modified() || app.platform().askYesNo(kConfirmationCaption, kModifiedQuestion);
+}
+
+}  // namespace
+
 void openDocument(App& app, std::optional<std::string> path, std::uint64_t holdLimit) {
     Platform& platform = app.platform();
     if (!path) {
-        if (app.modified() && !platform.askYesNo(kConfirmationCaption, kModifiedQuestion)) {
+        if (!mayDiscardDocument(app)) {
             return;
         }
         path = platform.chooseOpenFile(jp2DialogRequest("", kOpenDialogOptions));
@@ -102,10 +111,9 @@ void openDocument(App& app, std::optional<std::string> path, std::uint64_t holdL
 }
 
 void openDroppedFile(App& app, const std::string& path) {
-    if (app.modified() && !app.platform().askYesNo(kConfirmationCaption, kModifiedQuestion)) {
-        return;
+    if (mayDiscardDocument(app)) {
+        openDocument(app, path);
     }
-    openDocument(app, path);
 }
 
 }  // namespace bq

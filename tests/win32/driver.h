@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include "stream/utf8_path.h"
+
 namespace bq::test {
 
 class Driver {
@@ -115,6 +117,14 @@ inline std::string windowText(HWND window) {
     char text[4096] = {};
     GetWindowTextA(window, text, sizeof text);
     return text;
+}
+
+// A control's text as UTF-8, asked of the control itself (GetWindowText would not ask one
+// in another process).
+inline std::string controlTextUtf8(HWND control) {
+    wchar_t text[1024] = {};
+    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
+    return narrow(text);
 }
 
 }  // namespace bq::test

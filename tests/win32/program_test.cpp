@@ -25,13 +25,6 @@ std::string windowsPath(std::string path) {
     return path;
 }
 
-// A control's text in another process, as UTF-8: GetWindowText would not ask the control.
-std::string controlText(HWND control) {
-    wchar_t text[1024] = {};
-    SendMessageW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text));
-    return narrow(text);
-}
-
 // Starts `program` with the UTF-8 `arguments` through the wide call, as Explorer or a
 // console does for a name in any script.
 bool start(const std::string& program, const std::string& arguments, STARTUPINFOW& startup,
@@ -131,7 +124,7 @@ TEST(Program, OpensTheQuotedFileOnItsCommandLineAndEndsWithExitCodeOne) {
     ASSERT_NE(program.window(), nullptr);
     EXPECT_EQ(windowText(program.window()), "Boxquill v1.1.363");
     EXPECT_EQ(SendMessageA(program.control(IDC_LIST), LVM_GETITEMCOUNT, 0, 0), 12);
-    EXPECT_EQ(controlText(program.control(IDC_PATH)), sample);
+    EXPECT_EQ(controlTextUtf8(program.control(IDC_PATH)), sample);
     EXPECT_TRUE(IsWindowEnabled(program.control(IDC_ADD)));
     PostMessageA(program.window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.exitCode(), 1);
@@ -141,7 +134,7 @@ TEST(Program, StartsWithoutADocumentWhenTheCommandLineHasOnlyBlanks) {
     Program program("   ");
     ASSERT_NE(program.window(), nullptr);
     EXPECT_EQ(SendMessageA(program.control(IDC_LIST), LVM_GETITEMCOUNT, 0, 0), 0);
-    EXPECT_EQ(controlText(program.control(IDC_PATH)), "");
+    EXPECT_EQ(controlTextUtf8(program.control(IDC_PATH)), "");
     EXPECT_FALSE(IsWindowEnabled(program.control(IDC_ADD)));
     PostMessageA(program.window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.exitCode(), 1);
@@ -166,7 +159,7 @@ TEST(Program, BothProgramsOpenSaveImportAndExportFilesNamedInAnyScriptInFoldersN
     Program program("\"" + saved + "\"");
     ASSERT_NE(program.window(), nullptr);
     EXPECT_EQ(SendMessageA(program.control(IDC_LIST), LVM_GETITEMCOUNT, 0, 0), 13);
-    EXPECT_EQ(controlText(program.control(IDC_PATH)), saved);
+    EXPECT_EQ(controlTextUtf8(program.control(IDC_PATH)), saved);
     PostMessageA(program.window(), WM_CLOSE, 0, 0);
     EXPECT_EQ(program.exitCode(), 1);
 }

@@ -63,12 +63,6 @@ class ShellTest : public testing::Test {
             GetWindowTextA(window, result.data(), static_cast<int>(result.size()))));
         return result;
     }
-    // A control's text as UTF-8, read through the wide call.
-    std::string wideText(int id) const {
-        wchar_t buffer[1024] = {};
-        GetWindowTextW(control(id), buffer, 1024);
-        return narrow(buffer);
-    }
     bool enabled(int id) const { return IsWindowEnabled(control(id)) != FALSE; }
     bool readOnly(int id) const {
         return (GetWindowLongA(control(id), GWL_STYLE) & ES_READONLY) != 0;
@@ -363,7 +357,7 @@ TEST_F(ShellTest, AFileNamedInAnyScriptOpensAndSavesThroughTheDialog) {
     const std::string map = folder.file(kScriptFileName);
     shell_->openFromTail("\"" + map + "\"");
     ASSERT_EQ(rowCount(), kSampleRows);
-    EXPECT_EQ(wideText(IDC_PATH), map);
+    EXPECT_EQ(controlTextUtf8(control(IDC_PATH)), map);
 
     const std::string saved = folder.file("Карта 東京 сохранено.jp2");
     Driver driver;
@@ -398,7 +392,7 @@ TEST_F(ShellTest, OfTheFilesDroppedOnTheWindowTheFirstOpens) {
     SendMessageW(shell_->mainWindow(), WM_DROPFILES,
                  reinterpret_cast<WPARAM>(dropOf({map, samplePath("tiled.jp2")})), 0);
     EXPECT_EQ(rowCount(), kSampleRows);
-    EXPECT_EQ(wideText(IDC_PATH), map);
+    EXPECT_EQ(controlTextUtf8(control(IDC_PATH)), map);
 }
 
 TEST_F(ShellTest, AFileThatCannotBeOpenedShowsTheErrorBoxAndTheProgramStaysUp) {

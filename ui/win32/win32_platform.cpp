@@ -44,27 +44,15 @@ std::optional<std::string> runFileDialog(HWND owner, const FileDialogRequest& re
     return narrow(name.data());
 }
 
-// A window's text as UTF-8.
-std::string windowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    if (length <= 0) {
+// A window's text through the narrow or the wide calls.
+template <typename Text, typename Length, typename Get>
+Text readText(HWND window, Length length, Get get) {
+    const int count = length(window);
+    if (count <= 0) {
         return {};
     }
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const int copied = GetWindowTextW(window, text.data(), length + 1);
-    text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
-    return narrow(text);
-}
-
-// The content pane shows a box's bytes one character per byte, as the narrow calls do;
-// every other control shows UTF-8 text.
-std::string paneText(HWND window) {
-    const int length = GetWindowTextLengthA(window);
-    if (length <= 0) {
-        return {};
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int copied = GetWindowTextA(window, text.data(), length + 1);
+    Text text(static_cast<std::size_t>(count) + 1, typename Text::value_type{});
+    const int copied = get(window, text.data(), count + 1);
     text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
     return text;
 }
@@ -120,7 +108,12 @@ std::string Win32Platform::controlText(int id) {
     if (window == nullptr) {
         return {};
     }
-    return id == IDC_CONTENT ? paneText(window) : windowText(window);
+    // The content pane shows a box's bytes one character per byte, as the narrow calls do;
+    // every other control shows UTF-8 text.
+    if (id == IDC_CONTENT) {
+        return readText<std::string>(window, GetWindowTextLengthA, GetWindowTextA);
+    }
+    return narrow(readText<std::wstring>(window, GetWindowTextLengthW, GetWindowTextW));
 }
 
 void Win32Platform::enableControl(int id, bool enabled) {
