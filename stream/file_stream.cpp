@@ -39,6 +39,13 @@ bool FileStream::open(const std::string& path, const char* mode) {
     return handle_ != nullptr;
 }
 
+bool FileStream::adopt(std::FILE* file) {
+    close();
+    handle_ = file;
+    position_ = 0;
+    return handle_ != nullptr;
+}
+
 std::int64_t FileStream::sizeWide() {
     if (handle_ == nullptr) {
         return -1;
@@ -64,25 +71,44 @@ std::uint64_t FileStream::size() {
     return length < 0 ? 0 : static_cast<std::uint64_t>(length);
 }
 
+std::optional<FileIdentity> identityOfDescriptor(int descriptor) {
+#if defined(_WIN32)
+    const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO times{};
+    if (file == INVALID_HANDLE_VALUE || GetFileInformationByHandle(file, &info) == 0 ||
+        GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times) == 0) {
+        return std::nullopt;
+    }
+    const auto wide = [](DWORD high, DWORD low) {
+        return (std::uint64_t{high} << 32) | std::uint64_t{low};
+    };
+    // Windows counts 100-nanosecond ticks; only differences matter here.
+    return FileIdentity{wide(info.nFileSizeHigh, info.nFileSizeLow),
+                        times.LastWriteTime.QuadPart * 100, times.ChangeTime.QuadPart * 100,
+                        wide(info.nFileIndexHigh, info.nFileIndexLow), info.dwVolumeSerialNumber};
+#else
+    struct stat info {};
+    if (fstat(descriptor, &info) != 0 || info.st_size < 0) {
+        return std::nullopt;
+    }
+    const auto nanoseconds = [](const timespec& time) {
+        return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+    };
+    return FileIdentity{static_cast<std::uint64_t>(info.st_size), nanoseconds(info.st_mtim),
+                        nanoseconds(info.st_ctim), static_cast<std::uint64_t>(info.st_ino),
+                        static_cast<std::uint64_t>(info.st_dev)};
+#endif
+}
+
 std::optional<FileIdentity> FileStream::identity() const {
     if (handle_ == nullptr) {
         return std::nullopt;
     }
 #if defined(_WIN32)
-    struct _stat64 info {};
-    if (_fstat64(_fileno(handle_), &info) != 0 || info.st_size < 0) {
-        return std::nullopt;
-    }
-    return FileIdentity{static_cast<std::uint64_t>(info.st_size),
-                        static_cast<std::int64_t>(info.st_mtime) * 1000000000};
+    return identityOfDescriptor(_fileno(handle_));
 #else
-    struct stat info {};
-    if (fstat(fileno(handle_), &info) != 0 || info.st_size < 0) {
-        return std::nullopt;
-    }
-    return FileIdentity{
-        static_cast<std::uint64_t>(info.st_size),
-        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
+    return identityOfDescriptor(fileno(handle_));
 #endif
 }
 

@@ -14,9 +14,17 @@ namespace bq {
 struct FileIdentity {
     std::uint64_t size = 0;
     std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+    // The last change of content or metadata, which no program can set back: a file rewritten
+    // in place with its old modification time put back still differs here.
+    std::int64_t changedNs = 0;
+    std::uint64_t fileId = 0;  // the inode (the file index on Windows): a file replaced differs
+    std::uint64_t device = 0;
 
     bool operator==(const FileIdentity&) const = default;
 };
+
+// The identity of the file open as `descriptor` (a C runtime descriptor on Windows).
+std::optional<FileIdentity> identityOfDescriptor(int descriptor);
 
 // A ByteStream over a buffered C file. `position` is the stream's own count of the bytes
 // asked for, not the runtime's file position.
@@ -26,6 +34,8 @@ class FileStream final : public ByteStream {
     ~FileStream() override;
 
     bool open(const std::string& path, const char* mode);
+    // Takes over a file opened elsewhere (closing whatever was open); false for none.
+    bool adopt(std::FILE* file);
     // The file's length; seeks to the end and back to the start. 0 when it cannot be measured.
     std::uint64_t size();
     // The file's length, or -1 when it cannot be measured.

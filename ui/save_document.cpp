@@ -11,7 +11,6 @@
 #include "box/signature.h"
 #include "stream/utf8_path.h"
 #include "ui/control_ids.h"
-#include "ui/durable_write.h"
 #include "ui/file_checks.h"
 #include "ui/open_document.h"
 #include "ui/platform.h"
@@ -51,6 +50,22 @@ void moveWindows(BoxList& boxes, SourceFile written, const std::vector<std::uint
 }
 
 }  // namespace
+
+std::string_view replaceFailureMessage(ReplaceOutcome outcome) {
+    switch (outcome) {
+        case ReplaceOutcome::Written:
+            return {};
+        case ReplaceOutcome::CreateFailed:
+            return kCreateFailedMessage;
+        case ReplaceOutcome::WriteFailed:
+            return kWriteFailedMessage;
+        case ReplaceOutcome::NotRegularFile:
+            return kNotRegularFileMessage;
+        case ReplaceOutcome::DanglingLink:
+            return kDanglingLinkMessage;
+    }
+    return kWriteFailedMessage;
+}
 
 std::string applyExtensionRule(std::string name) {
     if (name.find(".jp2") == std::string::npos && name.find(".jpx") == std::string::npos) {
@@ -178,20 +193,21 @@ void saveDocument(App& app) {
     }
     refreshAssociationSizes(app.boxes());
 
-    const std::string destination = resolvedTarget(target);
     // Payloads left in the file being replaced must follow their bytes into the new one.
-    const bool replacesSource = replacesWindowSource(app.boxes(), destination);
+    const bool replacesSource = replacesWindowSource(app.boxes(), target);
     std::vector<std::uint64_t> payloadOffsets;
-    const DurableWrite saved = writeDurably(destination, [&](FileStream& stream) {
+    const ReplaceResult saved = replaceFile(target, [&](FileStream& stream) {
         return writeDocument(app.boxes(), stream, &payloadOffsets);
     });
-    if (saved.outcome != WriteOutcome::Written) {
-        app.showError(saved.outcome == WriteOutcome::CreateFailed ? kCreateFailedMessage
-                                                                  : kWriteFailedMessage);
+    if (saved.outcome != ReplaceOutcome::Written) {
+        app.showError(replaceFailureMessage(saved.outcome));
         return;
     }
     if (replacesSource) {
-        moveWindows(app.boxes(), SourceFile{destination, *saved.identity}, payloadOffsets);
+        // When another writer has replaced the file since, its identity is unknown, and a later
+        // copy from it is refused rather than taken from someone else's bytes.
+        moveWindows(app.boxes(), SourceFile{saved.path, saved.identity.value_or(FileIdentity{})},
+                    payloadOffsets);
     }
     app.markUnmodified();
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "stream/byte_stream.h"
+#include "stream/replace_file.h"
 #include "ui/app.h"
 
 namespace bq {
@@ -16,6 +17,14 @@ constexpr std::string_view kWriteFailedMessage = "Couldn't write to the file!";
 constexpr std::string_view kNameTooLongMessage =
     "Couldn't create file: the name is longer than 259 characters!";
 constexpr std::string_view kReplaceQuestionEnd = " already exists.\nDo you want to replace it? ";
+constexpr std::string_view kNotRegularFileMessage =
+    "Couldn't create file!\n\nThe name is taken by a folder, device, FIFO or socket, which is "
+    "left as it is. ";
+constexpr std::string_view kDanglingLinkMessage =
+    "Couldn't create file!\n\nThe name is a link to a file that does not exist. ";
+
+// What a save or an export that ended so tells the user; empty when it was written.
+std::string_view replaceFailureMessage(ReplaceOutcome outcome);
 
 // The name a chosen name is saved as: ".jp2" appended unless ".jp2" or ".jpx" occurs anywhere
 // in it (case-sensitive, folders included).

@@ -275,12 +275,18 @@ TEST(CodestreamBox, AFileReplacedSinceTheOpenIsNotCopiedFrom) {
     out.attach(sink.data(), static_cast<std::uint32_t>(sink.size()));
     EXPECT_TRUE(left.boxes[0]->writeBox(out, false));
 
-    std::vector<std::uint8_t> changed = file.bytes;
-    changed[20] ^= 0x01;  // same size: only the time and the bytes tell
-    put(changed);
-    std::filesystem::last_write_time(
-        path, std::filesystem::last_write_time(path) + std::chrono::seconds(5));
-    EXPECT_FALSE(left.boxes[0]->writeBox(out, false));
+    // Same size each time; the first byte of the payload with a new modification time, then a
+    // byte in the middle with the old time put back, which only the change time tells.
+    const auto opened = std::filesystem::last_write_time(path);
+    for (const std::size_t at : {std::size_t{20}, file.bytes.size() / 2}) {
+        SCOPED_TRACE(at);
+        std::vector<std::uint8_t> changed = file.bytes;
+        changed[at] ^= 0x01;
+        put(changed);
+        std::filesystem::last_write_time(path,
+                                         at == 20 ? opened + std::chrono::seconds(5) : opened);
+        EXPECT_FALSE(left.boxes[0]->writeBox(out, false));
+    }
     std::filesystem::remove(path);
 }
 

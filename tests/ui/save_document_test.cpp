@@ -272,6 +272,16 @@ TEST_F(SaveDocumentTest, AFileThatCannotBeCreatedIsReported) {
     EXPECT_EQ(platform.errorTexts(), std::vector<std::string>{"\nCouldn't create file! \n\n"});
     EXPECT_TRUE(app.modified());
     EXPECT_EQ(folder.names(), std::vector<std::string>{"source.jp2"});
+
+    // A name taken by something other than a file is left as it is.
+    std::filesystem::create_directory(folder.file("taken.jp2"));
+    platform.clearCalls();
+    saveAs(folder.file("taken.jp2"));
+    EXPECT_EQ(platform.errorTexts(),
+              std::vector<std::string>{"\nCouldn't create file!\n\nThe name is taken by a folder, "
+                                       "device, FIFO or socket, which is left as it is.  \n\n"});
+    EXPECT_TRUE(std::filesystem::is_directory(folder.file("taken.jp2")));
+    EXPECT_TRUE(app.modified());
 }
 
 TEST_F(SaveDocumentTest, AFailedWriteLeavesTheOldFileAndNoTemporaryBehind) {
@@ -290,7 +300,8 @@ TEST_F(SaveDocumentTest, AFailedWriteLeavesTheOldFileAndNoTemporaryBehind) {
 TEST_F(SaveDocumentTest, ANameWithNoRoomForTheExtensionIsRefused) {
     saveAs(folder.file(std::string(kPathBufferSize, 'n')));
     EXPECT_EQ(platform.errorTexts(),
-              std::vector<std::string>{formatErrorText(kNameTooLongMessage)});
+              std::vector<std::string>{
+                  "\nCouldn't create file: the name is longer than 259 characters! \n\n"});
     EXPECT_TRUE(app.modified());
 
     // The limit counts characters as Windows does, not bytes: here two bytes each, more
