@@ -6,6 +6,7 @@
 
 #include "box/box.h"
 #include "stream/file_stream.h"
+#include "stream/input_file.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/file_checks.h"
@@ -215,27 +216,34 @@ int Session::refuse(std::string_view message) {
     return kExitFailure;
 }
 
-std::optional<std::string> readWholeFile(Session& session, const std::string& path) {
-    // Through the editor's own file stream, so that any name the editor opens works here.
-    FileStream in;
-    if (isFolder(path) || !in.open(path, "rb")) {
-        session.report("couldn't open " + path);
-        return std::nullopt;
+std::optional<std::string> inputText(Session& session, InputBytes input, const std::string& name,
+                                     std::uint64_t limit) {
+    switch (input.error) {
+        case InputError::None:
+            return std::string(input.bytes.begin(), input.bytes.end());
+        case InputError::OpenFailed:
+            session.report("couldn't open " + name);
+            break;
+        case InputError::ReadFailed:
+            session.report("couldn't read " + name);
+            break;
+        case InputError::TooLarge:
+            session.report("couldn't read " + name + ": it is longer than " +
+                           std::to_string(limit) + " bytes");
+            break;
+        case InputError::NoMemory:
+            session.report("couldn't read " + name + ": not enough memory");
+            break;
+        case InputError::NoWriter:
+            session.report("couldn't read " + name + ": no program wrote to it");
+            break;
     }
-    const std::int64_t size = in.sizeWide();
-    // No more than a box's payload can hold.
-    if (size < 0 || static_cast<std::uint64_t>(size) > kMaxHeldPayload) {
-        session.report("couldn't read " + path);
-        return std::nullopt;
-    }
-    std::string contents(static_cast<std::size_t>(size), '\0');
-    in.readBytes(reinterpret_cast<std::uint8_t*>(contents.data()),
-                 static_cast<std::uint32_t>(contents.size()));
-    if (!in.good()) {
-        session.report("couldn't read " + path);
-        return std::nullopt;
-    }
-    return contents;
+    return std::nullopt;
+}
+
+std::optional<std::string> readWholeFile(Session& session, const std::string& path,
+                                         std::uint64_t limit) {
+    return inputText(session, readInput(path, limit), path, limit);
 }
 
 std::optional<std::string> textArgument(Session& session, const CliArgs& args) {

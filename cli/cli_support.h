@@ -9,7 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "box/box.h"
 #include "cli/cli_platform.h"
+#include "stream/input_file.h"
 #include "ui/app.h"
 #include "ui/memory_box_list.h"
 
@@ -103,8 +105,13 @@ class Session {
     App app{platform, boxes};
 };
 
-// The bytes of the file at `path`. None, with the message reported, when it cannot be read.
-std::optional<std::string> readWholeFile(Session& session, const std::string& path);
+// The bytes of an input, or none with the message (naming the input `name`) reported.
+std::optional<std::string> inputText(Session& session, InputBytes input, const std::string& name,
+                                     std::uint64_t limit);
+// The bytes of the file at `path` (a FIFO or a pipe too), at most `limit` of them. None, with
+// the message reported, when it cannot be read.
+std::optional<std::string> readWholeFile(Session& session, const std::string& path,
+                                         std::uint64_t limit = kMaxHeldPayload);
 
 // The text a command was given: --text, or the bytes of --text-file. None, with the message
 // reported, when the file cannot be read.

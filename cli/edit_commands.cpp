@@ -55,7 +55,9 @@ int commandResult(bool done, Session& session, int errorsBefore, std::string_vie
 int typeIntoPane(Session& session, const std::string& text) {
     // The pane holds a C string: a NUL would silently cut the text short.
     if (text.find('\0') != std::string::npos) {
-        return session.refuse("the text holds a NUL byte, which the content pane cannot take");
+        return session.refuse(
+            "the text holds a NUL byte, which an XML or label box cannot keep: it may be UTF-16 "
+            "text; save it as UTF-8");
     }
     session.platform.setControlText(IDC_CONTENT, text);
     if (!takePaneText(session.app)) {

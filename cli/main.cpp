@@ -16,6 +16,10 @@
 #include "stream/utf8_path.h"
 #endif
 
+#if !defined(_WIN32)
+#include <csignal>
+#endif
+
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "cli/command_table.h"
@@ -107,6 +111,11 @@ std::vector<std::string> commandArguments(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if !defined(_WIN32)
+    // Past a file size limit (ulimit -f) the write itself fails, and the save says so and
+    // cleans up, instead of the process being killed half way.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 #if defined(_WIN32)
     // Box texts are printed byte for byte; no CR is added before each LF.
     _setmode(_fileno(stdout), _O_BINARY);

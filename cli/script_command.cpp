@@ -2,7 +2,6 @@
 // command as its single form writes it, without FILE and -o, so whatever a script does can
 // be tried one command at a time first.
 
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,22 +15,8 @@ namespace bq::cli {
 
 namespace {
 
-// All of standard input, as bytes; none when it cannot be read or is beyond any script.
-std::optional<std::string> readStandardInput() {
-    std::string contents;
-    char chunk[64 * 1024];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) {
-        if (contents.size() + got > kMaxHeldPayload) {
-            return std::nullopt;
-        }
-        contents.append(chunk, got);
-    }
-    if (std::ferror(stdin) != 0) {
-        return std::nullopt;
-    }
-    return contents;
-}
+// More than any script needs: a runaway input (a device, say) is refused early.
+constexpr std::uint64_t kMaxScriptSize = 64 * 1024 * 1024;
 
 // Runs one script line on the open document: kExitOk, or the line's failure reported.
 int runLine(Session& session, std::string_view line) {
@@ -70,12 +55,10 @@ int runScript(const CliArgs& args) {
     const std::string& scriptName = args.positionals[1];
     std::optional<std::string> script;
     if (scriptName == "-") {
-        script = readStandardInput();
-        if (!script) {
-            session.report("couldn't read the script from standard input");
-        }
+        script = inputText(session, readStandardInput(kMaxScriptSize),
+                           "the script on standard input", kMaxScriptSize);
     } else {
-        script = readWholeFile(session, scriptName);
+        script = readWholeFile(session, scriptName, kMaxScriptSize);
     }
     if (!script || !session.open(args.positionals[0])) {
         return kExitFailure;

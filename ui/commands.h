@@ -20,8 +20,9 @@ constexpr int kNoReferenceRow = -1;   // insertionIndex when the first row is jp
 constexpr std::string_view kDeleteChildrenQuestion = "This box has child boxes. Delete? ";
 constexpr std::string_view kImportOpenFailed = "Couldn't open the file!";
 constexpr std::string_view kImportReadFailed = "Couldn't read the file!";
-constexpr std::string_view kExportCreateFailed = "Couldn't create file!";
-constexpr std::string_view kExportWriteFailed = "Couldn't write to the file!";
+constexpr std::string_view kTextWithNulMessage =
+    "Couldn't read the file!\n\nIt holds NUL bytes, which an XML or label box cannot keep: it may "
+    "be UTF-16 text (\"Unicode\" in Notepad). Save it as UTF-8 and load it again. ";
 
 // Shows the row's box in the content pane and sets the pane's read-only state and the
 // Delete, payload Load and payload Save buttons from it. Setting the pane's text here is

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdint>
 #include <new>
 #include <optional>
@@ -7,24 +8,30 @@
 
 #include "box/text_box.h"
 #include "stream/file_stream.h"
+#include "stream/input_file.h"
 #include "stream/memory_stream.h"
 #include "stream/utf8_path.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
-#include "ui/durable_write.h"
 #include "ui/file_checks.h"
+#include "ui/save_document.h"
 
 namespace bq {
 
 namespace {
 
-// The largest payload file a box can take: a uuid box puts 16 identifier bytes in front,
-// and the box's length, header included, must fit its 32-bit field.
-constexpr std::int64_t kMaxImportSize = std::int64_t{0xFFFFFFFF} - 16 - 8;
+// The largest payload file a box can take: a text box is held and edited as a whole, and a
+// uuid box puts 16 identifier bytes in front, its length, header included, fitting 32 bits.
+std::uint64_t importLimit(const Box& box) {
+    return dynamic_cast<const TextBox*>(&box) != nullptr ? kMaxHeldPayload
+                                                         : std::uint64_t{0xFFFFFFFF} - 16 - 8;
+}
 
 constexpr std::string_view kImportTooLarge =
-    "Couldn't read the file!\n\nIt is too large for a box (4 GiB or more). ";
+    "Couldn't read the file!\n\nIt is larger than the box can hold. ";
 constexpr std::string_view kImportNoMemory = "Couldn't read the file!\n\nNot enough memory. ";
+constexpr std::string_view kImportNoWriter =
+    "Couldn't read the file!\n\nIt is a FIFO that no program wrote to. ";
 
 FileDialogRequest payloadDialog(const FileKind& kind, std::string initialName,
                                 std::uint32_t options) {
@@ -35,44 +42,22 @@ FileDialogRequest payloadDialog(const FileKind& kind, std::string initialName,
         options};
 }
 
-// The whole file in memory, or a message saying why it could not be had. Reading it whole
-// before the box is touched keeps a read error or a file that shrinks from leaving a partial
-// payload behind.
-struct FileBytes {
-    std::vector<std::uint8_t> bytes;
-    std::uint32_t size = 0;
-    std::string_view error;
-};
-
-FileBytes readWholeFile(const std::string& path) {
-    FileBytes result;
-    FileStream file;
-    if (isFolder(path) || !file.open(path, "rb")) {
-        result.error = kImportOpenFailed;
-        return result;
+std::string_view inputFailureMessage(InputError error) {
+    switch (error) {
+        case InputError::None:
+            return {};
+        case InputError::OpenFailed:
+            return kImportOpenFailed;
+        case InputError::ReadFailed:
+            return kImportReadFailed;
+        case InputError::TooLarge:
+            return kImportTooLarge;
+        case InputError::NoMemory:
+            return kImportNoMemory;
+        case InputError::NoWriter:
+            return kImportNoWriter;
     }
-    const std::int64_t size = file.sizeWide();
-    if (size < 0) {
-        result.error = kImportReadFailed;
-        return result;
-    }
-    if (size > kMaxImportSize) {
-        result.error = kImportTooLarge;
-        return result;
-    }
-    result.size = static_cast<std::uint32_t>(size);
-    try {
-        // One byte at least, so the memory stream always has a buffer to borrow.
-        result.bytes.resize(std::size_t{result.size} + 1);
-    } catch (const std::bad_alloc&) {
-        result.error = kImportNoMemory;
-        return result;
-    }
-    file.readBytes(result.bytes.data(), result.size);
-    if (!file.good() || file.hasError()) {
-        result.error = kImportReadFailed;
-    }
-    return result;
+    return kImportReadFailed;
 }
 
 // What a failed importPayload may have changed, so the box can be put back as it was.
@@ -96,13 +81,23 @@ bool importBoxPayload(App& app) {
     if (!path) {
         return false;
     }
-    FileBytes file = readWholeFile(*path);
-    if (!file.error.empty()) {
-        return app.showError(file.error);
+    // Read whole before the box is touched, so a read error or a file that is too large never
+    // leaves a partial payload behind.
+    InputBytes file = readInput(*path, importLimit(*box));
+    if (file.error != InputError::None) {
+        return app.showError(inputFailureMessage(file.error));
     }
+    auto* textBox = dynamic_cast<TextBox*>(box);
+    // A text box keeps its text up to the first NUL: the rest would be lost without a word.
+    if (textBox != nullptr &&
+        std::find(file.bytes.begin(), file.bytes.end(), std::uint8_t{0}) != file.bytes.end()) {
+        return app.showError(kTextWithNulMessage);
+    }
+    const auto size = static_cast<std::uint32_t>(file.bytes.size());
+    // One byte at least, so the memory stream always has a buffer to borrow.
+    file.bytes.push_back(0);
 
     BoxSnapshot before;
-    auto* textBox = dynamic_cast<TextBox*>(box);
     try {
         before.data = box->data;
     } catch (const std::bad_alloc&) {
@@ -112,8 +107,8 @@ bool importBoxPayload(App& app) {
     before.capacity = textBox != nullptr ? textBox->capacity : 0;
 
     MemoryStream stream;
-    stream.attach(file.bytes.data(), file.size);
-    if (!box->importPayload(stream, file.size)) {
+    stream.attach(file.bytes.data(), size);
+    if (!box->importPayload(stream, size)) {
         box->data = std::move(before.data);
         box->payloadSize = before.payloadSize;
         if (textBox != nullptr) {
@@ -141,17 +136,12 @@ bool exportBoxPayload(App& app) {
     }
     // Written as a save is, so a failure never harms a file the export was to replace. A
     // full disk or a failing device must not pass for a written payload.
-    const DurableWrite exported = writeDurably(
-        resolvedTarget(*path), [box](FileStream& file) { return box->writeBox(file, false); });
-    switch (exported.outcome) {
-        case WriteOutcome::Written:
-            return true;
-        case WriteOutcome::CreateFailed:
-            return app.showError(kExportCreateFailed);
-        case WriteOutcome::WriteFailed:
-            return app.showError(kExportWriteFailed);
+    const ReplaceResult exported =
+        replaceFile(*path, [box](FileStream& file) { return box->writeBox(file, false); });
+    if (exported.outcome != ReplaceOutcome::Written) {
+        return app.showError(replaceFailureMessage(exported.outcome));
     }
-    return false;
+    return true;
 }
 
 std::string baseName(std::string_view path) {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace bq {
+
+enum class InputError : std::uint8_t {
+    None,
+    OpenFailed,  // missing, unreadable, or a folder
+    ReadFailed,
+    TooLarge,  // more than the limit
+    NoMemory,
+    NoWriter,  // a FIFO that no program wrote to in time
+};
+
+struct InputBytes {
+    std::vector<std::uint8_t> bytes;
+    InputError error = InputError::None;
+};
+
+// How long a FIFO may go without a writer before the read gives up on it.
+constexpr std::chrono::milliseconds kDefaultWriterWait{30000};
+
+// The whole content of a file given by the user: a regular file, a FIFO or pipe (process
+// substitution included) or a device, read as a stream up to `limit` bytes. A regular file
+// longer than the limit is refused before anything is read, a stream as soon as it passes the
+// limit, so memory never grows past what the caller can take.
+InputBytes readInput(const std::string& path, std::uint64_t limit,
+                     std::chrono::milliseconds writerWait = kDefaultWriterWait);
+// Standard input, read the same way.
+InputBytes readStandardInput(std::uint64_t limit);
+
+}  // namespace bq
