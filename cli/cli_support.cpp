@@ -216,8 +216,7 @@ int Session::refuse(std::string_view message) {
     return kExitFailure;
 }
 
-std::optional<std::string> inputText(Session& session, InputBytes input, const std::string& name,
-                                     std::uint64_t limit) {
+std::optional<std::string> inputText(Session& session, InputBytes input, const std::string& name) {
     switch (input.error) {
         case InputError::None:
             return std::string(input.bytes.begin(), input.bytes.end());
@@ -228,8 +227,7 @@ std::optional<std::string> inputText(Session& session, InputBytes input, const s
             session.report("couldn't read " + name);
             break;
         case InputError::TooLarge:
-            session.report("couldn't read " + name + ": it is longer than " +
-                           std::to_string(limit) + " bytes");
+            session.report("couldn't read " + name + ": it is too large");
             break;
         case InputError::NoMemory:
             session.report("couldn't read " + name + ": not enough memory");
@@ -243,7 +241,7 @@ std::optional<std::string> inputText(Session& session, InputBytes input, const s
 
 std::optional<std::string> readWholeFile(Session& session, const std::string& path,
                                          std::uint64_t limit) {
-    return inputText(session, readInput(path, limit), path, limit);
+    return inputText(session, readInput(path, limit), path);
 }
 
 std::optional<std::string> textArgument(Session& session, const CliArgs& args) {

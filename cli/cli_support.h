@@ -106,8 +106,7 @@ class Session {
 };
 
 // The bytes of an input, or none with the message (naming the input `name`) reported.
-std::optional<std::string> inputText(Session& session, InputBytes input, const std::string& name,
-                                     std::uint64_t limit);
+std::optional<std::string> inputText(Session& session, InputBytes input, const std::string& name);
 // The bytes of the file at `path` (a FIFO or a pipe too), at most `limit` of them. None, with
 // the message reported, when it cannot be read.
 std::optional<std::string> readWholeFile(Session& session, const std::string& path,

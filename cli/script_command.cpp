@@ -55,8 +55,8 @@ int runScript(const CliArgs& args) {
     const std::string& scriptName = args.positionals[1];
     std::optional<std::string> script;
     if (scriptName == "-") {
-        script = inputText(session, readStandardInput(kMaxScriptSize),
-                           "the script on standard input", kMaxScriptSize);
+        script =
+            inputText(session, readStandardInput(kMaxScriptSize), "the script on standard input");
     } else {
         script = readWholeFile(session, scriptName, kMaxScriptSize);
     }

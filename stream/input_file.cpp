@@ -25,6 +25,7 @@ namespace bq {
 namespace {
 
 constexpr std::size_t kFirstBlock = 64 * 1024;
+constexpr std::uint64_t kMaxFromDevice = 64 * 1024 * 1024;
 
 // Reads until the end of the input through `readSome` (bytes read, 0 at the end, negative on
 // an error), growing the buffer as the bytes come, never past limit + 1 bytes: one byte more
@@ -157,8 +158,12 @@ InputBytes readInput(const std::string& path, std::uint64_t limit,
         } else if (flags < 0 || fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
             result.error = InputError::ReadFailed;
         } else {
+            // A device states no length, and one like /dev/zero never ends: past what any
+            // metadata needs it is taken as endless rather than read into memory to the limit.
+            const std::uint64_t most =
+                S_ISCHR(info.st_mode) ? std::min(limit, kMaxFromDevice) : limit;
             result = readDescriptor(
-                descriptor, limit,
+                descriptor, most,
                 S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0);
         }
     }

@@ -27,7 +27,8 @@ constexpr std::chrono::milliseconds kDefaultWriterWait{30000};
 // The whole content of a file given by the user: a regular file, a FIFO or pipe (process
 // substitution included) or a device, read as a stream up to `limit` bytes. A regular file
 // longer than the limit is refused before anything is read, a stream as soon as it passes the
-// limit, so memory never grows past what the caller can take.
+// limit, so memory never grows past what the caller can take; a device, which states no
+// length, gives at most 64 MiB.
 InputBytes readInput(const std::string& path, std::uint64_t limit,
                      std::chrono::milliseconds writerWait = kDefaultWriterWait);
 // Standard input, read the same way.

@@ -341,22 +341,23 @@ ReplaceResult replaceOnWindows(const fs::path& resolved,
         return result;
     }
     std::wstring temporary;
-    Handle created(INVALID_HANDLE_VALUE);
-    for (int attempt = 0; attempt < 64 && created.get() == INVALID_HANDLE_VALUE; ++attempt) {
+    HANDLE raw = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 64 && raw == INVALID_HANDLE_VALUE; ++attempt) {
         const std::string candidate = temporaryName(folder, name);
         if (candidate.empty()) {
             return result;
         }
         temporary = widen(folder.empty() ? candidate : folder + "\\" + candidate);
-        created = Handle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (created.get() == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
+        raw = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (raw == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
             return result;
         }
     }
-    if (created.get() == INVALID_HANDLE_VALUE) {
+    if (raw == INVALID_HANDLE_VALUE) {
         return result;
     }
+    Handle created(raw);
     result.outcome = ReplaceOutcome::WriteFailed;
     const auto fail = [&] {
         DeleteFileW(temporary.c_str());
@@ -365,7 +366,7 @@ ReplaceResult replaceOnWindows(const fs::path& resolved,
     const int descriptor =
         _open_osfhandle(reinterpret_cast<intptr_t>(created.get()), _O_WRONLY | _O_BINARY);
     if (descriptor < 0) {
-        created = Handle(INVALID_HANDLE_VALUE);
+        CloseHandle(created.release());  // closed before the file can be deleted
         return fail();
     }
     created.release();  // the descriptor owns it now

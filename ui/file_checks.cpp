@@ -12,6 +12,12 @@ bool isFolder(const std::string& path) {
     return std::filesystem::is_directory(pathFromUtf8(path), error);
 }
 
+bool isSpecialFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(pathFromUtf8(path), error);
+    return std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+}
+
 bool pathExists(const std::string& path) {
     std::error_code error;
     return std::filesystem::exists(pathFromUtf8(path), error);

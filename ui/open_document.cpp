@@ -50,7 +50,7 @@ void openDocument(App& app, std::optional<std::string> path, std::uint64_t holdL
     }
 
     FileStream stream;
-    if (isFolder(*path) || !stream.open(*path, "rb")) {
+    if (isSpecialFile(*path) || !stream.open(*path, "rb")) {
         app.showError(kOpenFailedMessage);
         return;
     }
