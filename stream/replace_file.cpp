@@ -66,7 +66,10 @@ std::string randomTag() {
 // past what the system allows (255 bytes a name on Linux, 259 units a path on Windows), then
 // a random tag. Empty when no name fits.
 std::string temporaryName(std::string_view folder, std::string_view name) {
-    const std::string suffix = "." + randomTag() + ".bqtmp";
+    // Built by appending: GCC 12 warns wrongly about a chain of + on a short literal.
+    std::string suffix = ".";
+    suffix += randomTag();
+    suffix += ".bqtmp";
 #if defined(_WIN32)
     constexpr std::size_t kMaxPath = 259;
     const std::size_t used = windowsLength(folder) + 1 + suffix.size();
