@@ -1,5 +1,8 @@
 #include "cli/cli_support.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -18,7 +21,7 @@ namespace bq::cli {
 namespace {
 
 struct OptionName {
-    std::string_view name;
+    std::string_view name;  // as it is typed and as the messages name it
     CliOption bit;
     bool takesValue;
 };
@@ -58,54 +61,98 @@ std::string optionList(unsigned bits) {
     return names;
 }
 
+// What CLI11 left of a parse that went wrong, in the program's own words; empty when nothing
+// did. `failure` is the message of the exception the parse stopped with, if any: a value can
+// only run out at the very end, so an unknown or repeated option before it is named first.
+std::string parseProblem(const CLI::App& parser, const std::vector<CLI::Option*>& options,
+                         std::string_view failure) {
+    // With extras allowed, CLI11 keeps the unknown options, and each "--", aside.
+    for (const std::string& word : parser.remaining()) {
+        if (word != "--") {
+            return "unknown option " + word;
+        }
+    }
+    std::vector<std::size_t> seen(options.size(), 0);
+    for (const CLI::Option* option : parser.parse_order()) {
+        for (std::size_t i = 0; i < options.size(); ++i) {
+            if (options[i] == option && ++seen[i] == 2) {
+                return "option " + std::string(kOptionNames[i].name) + " given twice";
+            }
+        }
+    }
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        const std::string name(kOptionNames[i].name);
+        // A value runs out only at the end of the words; CLI11 names the option first.
+        if (failure.starts_with(name + ":")) {
+            return "option " + name + (seen[i] != 0 ? " given twice" : " needs a value");
+        }
+        // CLI11 takes "--json=false" as a flag with a value.
+        if (!kOptionNames[i].takesValue && options[i]->count() != 0 &&
+            options[i]->results().front() != "true") {
+            return "option " + name + " takes no value";
+        }
+    }
+    return failure.empty() ? std::string() : "bad arguments: " + std::string(failure);
+}
+
 }  // namespace
 
 std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, std::string& error) {
-    CliArgs args;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& word = arguments[i];
-        if (optionsEnded || word.size() < 2 || word[0] != '-') {
-            if (args.command.empty()) {
-                args.command = word;
-            } else {
-                args.positionals.push_back(word);
-            }
-            continue;
-        }
-        if (word == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (word == "--help" || word == "-h") {
-            args.help = true;
-            continue;
-        }
-        const OptionName* known = nullptr;
-        for (const OptionName& option : kOptionNames) {
-            if (word == option.name) {
-                known = &option;
-            }
-        }
-        if (known == nullptr) {
-            error = "unknown option " + word;
-            return std::nullopt;
-        }
-        if ((args.given & known->bit) != 0) {
-            error = "option " + word + " given twice";
-            return std::nullopt;
-        }
-        args.given |= known->bit;
-        if (!known->takesValue) {
-            (known->bit == kOptJson ? args.json : args.yes) = true;
-            continue;
-        }
-        if (i + 1 >= arguments.size()) {
-            error = "option " + word + " needs a value";
-            return std::nullopt;
-        }
-        *valueSlot(args, known->bit) = arguments[++i];
+    // One parser for every command: it knows every option, and the words between them are
+    // the command and its positionals. Which options a command takes is checkArguments'
+    // business, so that a command stays one row of the table.
+    CLI::App parser;
+    parser.set_help_flag();  // -h and --help are answered by the caller, not printed here
+    parser.allow_extras();   // unknown options are kept aside and named in parseProblem
+    parser.allow_windows_style_options(false);  // "/o" is a path on Windows too
+    // Any word may be a positional. CLI11 fills a positional list past its least number of
+    // words only when it also splits "[a,b]" into a and b, and a word must stay whole here
+    // (it may be a file name): so the least number is every word.
+    constexpr std::size_t kMostWords = std::numeric_limits<int>::max() - 1;
+    const auto wordCount = static_cast<int>(std::min(arguments.size(), kMostWords));
+    CLI::Option* words = parser.add_option("words")
+                             ->expected(wordCount + 1)
+                             ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    std::vector<CLI::Option*> options;
+    for (const OptionName& option : kOptionNames) {
+        const std::string name(option.name);
+        CLI::Option* added = option.takesValue ? parser.add_option(name) : parser.add_flag(name);
+        // Every appearance is kept, so that a repeated option is refused rather than merged.
+        options.push_back(added->multi_option_policy(CLI::MultiOptionPolicy::TakeAll));
     }
+    CLI::Option* help =
+        parser.add_flag("-h,--help")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+
+    // CLI11 takes the words last first. Its exceptions end here: errors are results.
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    std::string failure;
+    try {
+        parser.parse(reversed);
+    } catch (const CLI::Error& stopped) {
+        failure = *stopped.what() != '\0' ? stopped.what() : "the arguments could not be read";
+    }
+    if (error = parseProblem(parser, options, failure); !error.empty()) {
+        return std::nullopt;
+    }
+
+    CliArgs args;
+    if (const std::vector<std::string>& given = words->results(); !given.empty()) {
+        args.command = given.front();
+        args.positionals.assign(given.begin() + 1, given.end());
+    }
+    for (std::size_t i = 0; i < options.size(); ++i) {
+        if (options[i]->count() == 0) {
+            continue;
+        }
+        const OptionName& option = kOptionNames[i];
+        args.given |= option.bit;
+        if (option.takesValue) {
+            *valueSlot(args, option.bit) = options[i]->results().front();
+        } else {
+            (option.bit == kOptJson ? args.json : args.yes) = true;
+        }
+    }
+    args.help = help->count() != 0;
     return args;
 }
 

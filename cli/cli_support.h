@@ -62,8 +62,10 @@ struct CommandSpec {
     bool manyFiles = false;  // FILE... : `positionals` is then the least number
 };
 
-// Splits the arguments after the program name. Options may come anywhere; "--" ends them.
-// None, with `error` set, when an option is unknown or lacks its value.
+// Splits the arguments after the program name with CLI11, knowing every option of every
+// command. Options may come anywhere; "--" ends them. None, with `error` set in the
+// program's own words, when an option is unknown, repeated or lacks its value; CLI11 prints
+// nothing and no exception leaves.
 std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, std::string& error);
 // Empty when `args` fits the command's usage, else what is wrong with them. A script line
 // has neither FILE nor -o.

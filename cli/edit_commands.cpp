@@ -40,6 +40,15 @@ int rowAt(Session& session, const CliArgs& args, int& row, Box*& box) {
                           : session.refuse("row " + std::to_string(row) + " holds no box");
 }
 
+// rowAt for a row about to change: a locked box is refused with "<row> is locked: <what>".
+int rowToChange(Session& session, const CliArgs& args, std::string_view what, int& row, Box*& box) {
+    if (const int code = rowAt(session, args, row, box); code != kExitOk) {
+        return code;
+    }
+    return box->isLocked() ? session.refuse(rowName(*box, row) + " is locked: " + std::string(what))
+                           : kExitOk;
+}
+
 // Ran a command that changes nothing when it fails: make sure the failure was said.
 int commandResult(bool done, Session& session, int errorsBefore, std::string_view whatFailed) {
     if (done) {
@@ -139,11 +148,9 @@ int runExport(const CliArgs& args) {
 int editImport(Session& session, const CliArgs& args) {
     int row = -1;
     Box* box = nullptr;
-    if (const int code = rowAt(session, args, row, box); code != kExitOk) {
+    if (const int code = rowToChange(session, args, "its payload can't be replaced", row, box);
+        code != kExitOk) {
         return code;
-    }
-    if (box->isLocked()) {
-        return session.refuse(rowName(*box, row) + " is locked: its payload can't be replaced");
     }
     if (!box->canImport()) {
         return session.refuse(rowName(*box, row) + " takes no payload from a file");
@@ -233,11 +240,9 @@ int editText(Session& session, const CliArgs& args) {
     }
     int row = -1;
     Box* box = nullptr;
-    if (const int code = rowAt(session, args, row, box); code != kExitOk) {
+    if (const int code = rowToChange(session, args, "its text can't be edited", row, box);
+        code != kExitOk) {
         return code;
-    }
-    if (box->isLocked()) {
-        return session.refuse(rowName(*box, row) + " is locked: its text can't be edited");
     }
     if (!box->isEditable()) {
         return session.refuse(rowName(*box, row) +
@@ -250,11 +255,9 @@ int editText(Session& session, const CliArgs& args) {
 int editDelete(Session& session, const CliArgs& args) {
     int row = -1;
     Box* box = nullptr;
-    if (const int code = rowAt(session, args, row, box); code != kExitOk) {
+    if (const int code = rowToChange(session, args, "it can't be deleted", row, box);
+        code != kExitOk) {
         return code;
-    }
-    if (box->isLocked()) {
-        return session.refuse(rowName(*box, row) + " is locked: it can't be deleted");
     }
     session.boxes.selectRow(row);
     const int errorsBefore = session.platform.errorCount();

@@ -47,6 +47,18 @@ TEST(CliArguments, BadOptionsAreRefusedWithAReason) {
     }
 }
 
+// What CLI11 reads into a word elsewhere (a list, a Windows-style option, a value for a
+// flag) leaves the words of these commands as they are.
+TEST(CliArguments, WordsStayWholeAndFlagsTakeNoValue) {
+    const auto args = parse({"export", "[a,b]", "/o", "-", "", "--text=x"});
+    ASSERT_TRUE(args);
+    EXPECT_EQ(args->positionals, (std::vector<std::string>{"[a,b]", "/o", "-", ""}));
+    EXPECT_EQ(args->text, "x");
+    std::string error;
+    EXPECT_FALSE(parse({"list", "a.jp2", "--json=false"}, &error));
+    EXPECT_EQ(error, "option --json takes no value");
+}
+
 TEST(CliArguments, CommandsCheckTheirPositionalsAndOptions) {
     const CommandSpec save{"save", "save FILE -o OUT", "", 1, kOptOutput | kOptYes, kOptOutput,
                            noRun};
