@@ -35,7 +35,18 @@ std::string scalarText(const Json& value) {
         return "none";
     }
     if (value.is_string()) {
-        return value.get<std::string>();
+        // One line a field: control characters (a comment's line breaks) are escaped.
+        std::string text;
+        for (const char c : value.get_ref<const std::string&>()) {
+            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
+                text += c;
+            } else {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+                text += escaped;
+            }
+        }
+        return text;
     }
     if (value.is_boolean()) {
         return value.get<bool>() ? "yes" : "no";
