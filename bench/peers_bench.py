@@ -5,7 +5,10 @@
 
 Builds a JP2 of 54 x 54 tiles of about 265 MiB (one tile-part's length ends in FF D9, so its
 end must be found by structure) and, unless BENCH_LARGE=0, one of about 4.5 GiB whose
-codestream box has a 64-bit length, and a folder of 500 small files listed at once. Each file is read once to put it in the page cache; then
+codestream box has a 64-bit length, a folder of 500 small files listed at once, and a folder
+of 1,000 small JP2 files of several kinds (made with opj_compress and gdal_translate, then
+copied with an XML box each) described at once by `info --json`, beside `list --json` and
+`exiftool -j` (skipped, saying so, when exiftool is absent). Each file is read once to put it in the page cache; then
 each command runs several times and the median wall time and the peak resident memory
 (ru_maxrss of the child) are printed beside the peer's.
 """
@@ -156,6 +159,115 @@ def bench_archive(cli, folder, count):
     print(f"  list --json of all / opj_dump -i of each: {once[0] / opj[0]:.3f}")
 
 
+def top_boxes(data):
+    """(offset, length, type) of the top-level boxes after the signature."""
+    boxes, at = [], 12
+    while at + 8 <= len(data):
+        length, kind = struct.unpack(">I4s", data[at:at + 8])
+        if length == 1:
+            length = struct.unpack(">Q", data[at + 8:at + 16])[0]
+        elif length == 0:
+            length = len(data) - at
+        if length < 8:
+            break
+        boxes.append((at, length, kind))
+        at += length
+    return boxes
+
+
+def with_box_before_codestream(data, extra):
+    """The file with `extra` (whole boxes) inserted just before its codestream box."""
+    for at, _, kind in top_boxes(data):
+        if kind == b"jp2c":
+            return data[:at] + extra + data[at:]
+    return data + extra
+
+
+def with_header_extras(data):
+    """The file with a capture resolution and an ICC profile (header and desc tag) added to
+    its JP2 header."""
+    desc = b"desc" + bytes(4) + struct.pack(">I", 6) + b"bench\0"
+    profile = bytearray(128)
+    profile[8:12] = b"\x02\x10\x00\x00"
+    profile[12:24] = b"mntrRGB XYZ "
+    profile[36:40] = b"acsp"
+    profile += struct.pack(">IIII", 1, 0x64657363, 144, len(desc)) + desc
+    profile[0:4] = struct.pack(">I", len(profile))
+    colr = box(b"colr", b"\x02\x00\x00" + bytes(profile))
+    res = box(b"res ", box(b"resc", struct.pack(">HHHHbb", 7200, 254, 7200, 254, 2, 2)))
+    for at, length, kind in top_boxes(data):
+        if kind == b"jp2h":
+            payload = data[at + 8:at + length] + colr + res
+            return data[:at] + box(b"jp2h", payload) + data[at + length:]
+    return data
+
+
+def make_info_models(folder):
+    """A few small JP2 files of different kinds, made by the codec's and GDAL's tools."""
+    rng = random.Random(2)
+    rgb = os.path.join(folder, "model.ppm")
+    grey = os.path.join(folder, "model.pgm")
+    with open(rgb, "wb") as f:
+        f.write(b"P6\n96 64\n255\n" + bytes(rng.randrange(256) for _ in range(96 * 64 * 3)))
+    with open(grey, "wb") as f:
+        f.write(b"P5\n96 64\n255\n" + bytes(rng.randrange(256) for _ in range(96 * 64)))
+    variants = [
+        ["opj_compress", "-i", rgb, "-o", "{out}"],
+        ["opj_compress", "-i", grey, "-o", "{out}", "-t", "32,32", "-p", "RPCL", "-SOP", "-EPH",
+         "-n", "3", "-r", "20,10,1"],
+        ["opj_compress", "-i", rgb, "-o", "{out}", "-I", "-C", "scanned for the bench", "-TP", "R"],
+        ["gdal_translate", "-q", "-of", "JP2OpenJPEG", "-a_srs", "EPSG:4326", "-a_ullr", "0", "1",
+         "1", "0", rgb, "{out}"],
+    ]
+    models = []
+    for index, command in enumerate(variants):
+        out = os.path.join(folder, f"model-{index}.jp2")
+        if shutil.which(command[0]) is None:
+            continue
+        made = subprocess.run([a.replace("{out}", out) for a in command], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL).returncode == 0
+        if made and os.path.exists(out):
+            with open(out, "rb") as f:
+                models.append(f.read())
+    if models:
+        models.append(with_header_extras(models[0]))
+    return models
+
+
+def bench_info(cli, folder, count):
+    """info --json over a folder of files of several kinds, beside list --json and exiftool."""
+    scans = os.path.join(folder, "info-scans")
+    os.makedirs(scans, exist_ok=True)
+    names = [os.path.join(scans, f"scan-{i:04d}.jp2") for i in range(count)]
+    if not all(os.path.exists(n) for n in names):
+        models = make_info_models(scans)
+        if not models:
+            print("\ninfo: skipped (neither opj_compress nor gdal_translate is installed)")
+            return
+        for i, name in enumerate(names):
+            note = box(b"xml ", f"<scan id='{i}' batch='{i // 100}'/>".encode())
+            with open(name, "wb") as f:
+                f.write(with_box_before_codestream(models[i % len(models)], note))
+    files = f"'{scans}'/scan-*.jp2"
+    print(f"\n{count} JP2 files of several kinds in one folder: info against list and exiftool")
+    info = run(f"'{cli}' info --json {files}", 3)
+    lst = run(f"'{cli}' list --json {files}", 3)
+    rows = [("boxquill-cli info --json, all", info), ("boxquill-cli list --json, all", lst)]
+    exif = None
+    if shutil.which("exiftool"):
+        exif = run(f"exiftool -j -q {files}", 3)
+        rows.append(("exiftool -j, all", exif))
+    print(f"  {'command':<34}{'median s':>10}{'peak MiB':>10}")
+    for label, r in rows:
+        note = "" if r[2] == 0 else f"  exit {r[2]}: {r[3][:120]}"
+        print(f"  {label:<34}{r[0]:>10.4f}{r[1]:>10.1f}{note}")
+    print(f"  info / list: {info[0] / lst[0]:.3f} (aim <= 2)")
+    if exif is None:
+        print("  exiftool: not installed (package libimage-exiftool-perl), its comparison skipped")
+    else:
+        print(f"  exiftool / info: {exif[0] / info[0]:.1f} x (aim >= 20)")
+
+
 def main():
     cli = os.path.abspath(sys.argv[1])
     folder = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build/bench")
@@ -165,6 +277,7 @@ def main():
         write_jp2(small, 95000, False)
     bench(cli, small, 5, "<= 1.05 x file")
     bench_archive(cli, folder, 500)
+    bench_info(cli, folder, 1000)
     if os.environ.get("BENCH_LARGE", "1") != "0":
         large = os.path.join(folder, "large-xlbox.jp2")
         write_jp2(large, 1655000, True)

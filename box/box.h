@@ -109,6 +109,9 @@ class Box {
     std::uint64_t endPosition = 0;  // an association's content end, while a file is read
     Box* parent = nullptr;          // the enclosing association; not owned
     HeaderForm headerForm = HeaderForm::Plain;
+    // Where the box's header started in the file it was read from; none for a box the
+    // editor added.
+    std::optional<std::uint64_t> fileOffset;
     // The payload and a NUL behind it; empty when nothing was read or imported.
     std::vector<std::uint8_t> data;
     // A locked payload left in the file it was read from, instead of `data`.

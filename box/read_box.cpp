@@ -31,6 +31,7 @@ std::unique_ptr<Box> readBox(ByteStream& stream, ReadContext& context) {
     if (!stream.isOpen()) {
         return nullptr;
     }
+    const std::uint64_t start = stream.tell();
     std::uint32_t length = 0;
     std::uint32_t type = 0;
     stream.readU32(length);
@@ -71,6 +72,7 @@ std::unique_ptr<Box> readBox(ByteStream& stream, ReadContext& context) {
         return nullptr;
     }
     box->headerForm = form;
+    box->fileOffset = start;
     NestingContext& nesting = context.nesting;
     box->depth = nesting.depth;
     box->parent = nesting.parent;

@@ -16,6 +16,7 @@ int runEdit(const CliArgs& args);    // edit FILE INDEX (--text T | --text-file 
 int runDelete(const CliArgs& args);  // delete FILE INDEX [--yes] -o OUT
 int runScript(const CliArgs& args);  // run FILE -o OUT SCRIPT
 int runSave(const CliArgs& args);    // save FILE -o OUT
+int runInfo(const CliArgs& args);    // info FILE... [--json] | info FILE INDEX [--json]
 
 // The changes alone, on a document already open; the positionals start after FILE. A script
 // line runs these, and the commands above run them between an open and a save.

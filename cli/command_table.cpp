@@ -15,6 +15,11 @@ constexpr CommandSpec kCommands[] = {
      "each row starts with the file's path and a tab, and --json prints one line a file: "
      "{\"file\": ..., \"rows\": [...]} or {\"file\": ..., \"error\": ...}.",
      1, kOptJson, 0, runList, nullptr, true},
+    {"info", "info FILE... [--json] | info FILE INDEX [--json]",
+     "Prints what a file says about its image (file type, JP2 header, codestream main header) with "
+     "a line for each fault found, as key: value lines or JSON (one line a file with several "
+     "files); with exactly two arguments the second being a row index, what that box holds.",
+     1, kOptJson, 0, runInfo, nullptr, true},
     {"show", "show FILE INDEX",
      "Prints the text the content pane shows for row INDEX, bytes as they are.", 2, 0, 0, runShow},
     {"export", "export FILE INDEX OUT", "Writes the payload of row INDEX to OUT.", 3, 0, 0,

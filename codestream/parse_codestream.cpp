@@ -209,6 +209,7 @@ SotStep readSot(ByteStream& stream, MarkerParser& parser, CodestreamInfo& info,
     if (!stream.good()) {
         return failed(WalkOutcome::RanOut);
     }
+    ++info.tileParts;
     parser.state = kStateTileData;
     if (isot >= info.tileCount || std::size_t{isot} >= info.tiles.size()) {
         return failed(WalkOutcome::Invalid);

@@ -29,6 +29,7 @@ struct CodestreamInfo {
     std::int32_t tilesAcross = 0;
     std::int32_t tilesDown = 0;
     std::int32_t tileCount = 0;
+    std::uint32_t tileParts = 0;  // tile-parts walked
     std::vector<TileRecord> tiles;  // row-major; empty until SIZ has been read
 };
 

@@ -1,0 +1,115 @@
+// `info`: what a file says about its image, or what one box holds.
+//
+// `info FILE INDEX` describes one box when there are exactly two positionals and the second
+// is a decimal row index; anything else is a list of files (a file named by digits alone is
+// reached as ./NAME).
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/cli_commands.h"
+#include "inspect/describe_box.h"
+#include "inspect/describe_file.h"
+#include "stream/file_stream.h"
+
+namespace bq::cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+void writeOut(const std::string& bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+}
+
+// Texts in a file need not be UTF-8: such bytes are replaced, as `list` does.
+std::string jsonText(const Json& value, int indent) {
+    return value.dump(indent, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+// The description with the file (and its size) first.
+Description withFile(const std::string& path, Description description) {
+    Description out;
+    out.fields["file"] = path;
+    FileStream file;
+    if (file.open(path, "rb")) {
+        out.fields["fileSize"] = file.size();
+    }
+    out.fields.update(description.fields);
+    out.warnings = std::move(description.warnings);
+    return out;
+}
+
+bool infoFile(const std::string& path, bool json, bool several) {
+    Session session;
+    if (several) {
+        session.platform.context = path + ": ";
+        session.platform.collectMessages = json;
+    }
+    if (!session.open(path)) {
+        if (several && json) {
+            std::string error;
+            for (const std::string& message : session.platform.messages) {
+                error += (error.empty() ? "" : "\n") + message;
+            }
+            writeOut(jsonText({{"file", path}, {"error", error}}, -1));
+        }
+        return false;
+    }
+    std::vector<const Box*> rows;
+    for (int row = 0; row < session.boxes.rowCount(); ++row) {
+        rows.push_back(session.boxes.boxAt(row));
+    }
+    const Description description = withFile(path, describeFile(rows));
+    if (json) {
+        writeOut(jsonText(descriptionJson(description), several ? -1 : 2));
+    } else {
+        writeOut((several ? "\n" : "") + descriptionText(description));
+    }
+    return true;
+}
+
+int infoBox(const CliArgs& args) {
+    Session session;
+    if (!session.open(args.positionals[0])) {
+        return kExitFailure;
+    }
+    int row = 0;
+    if (const int code = session.resolveRow(args.positionals[1], row); code != kExitOk) {
+        return code;
+    }
+    const Box* box = session.boxes.boxAt(row);
+    if (box == nullptr) {
+        return session.refuse("no box in row " + std::to_string(row));
+    }
+    if (!args.json) {
+        writeOut(describeBoxText(*box));
+        return kExitOk;
+    }
+    Description description = describeBox(*box);
+    Json json = {{"file", args.positionals[0]}, {"index", row}};
+    json.update(descriptionJson(description));
+    writeOut(jsonText(json, 2));
+    return kExitOk;
+}
+
+}  // namespace
+
+int runInfo(const CliArgs& args) {
+    const std::vector<std::string>& files = args.positionals;
+    if (files.size() == 2 && parseIndex(files[1])) {
+        return infoBox(args);
+    }
+    const bool several = files.size() > 1;
+    bool allOpened = true;
+    for (const std::string& path : files) {
+        allOpened = infoFile(path, args.json, several) && allOpened;
+        std::fflush(stdout);
+    }
+    return allOpened ? kExitOk : kExitFailure;
+}
+
+}  // namespace bq::cli

@@ -1,0 +1,113 @@
+#include "inspect/description.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace bq {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// Up to four decimals, trailing zeros dropped: resolutions read as 2834.6457, not as every
+// digit a double holds.
+std::string numberText(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.4f", value);
+    std::string text = buffer;
+    text.erase(text.find_last_not_of('0') + 1);
+    if (!text.empty() && text.back() == '.') {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool isScalar(const Json& value) {
+    if (value.is_array()) {
+        return std::none_of(value.begin(), value.end(),
+                            [](const Json& item) { return item.is_structured(); });
+    }
+    return !value.is_object();
+}
+
+std::string scalarText(const Json& value) {
+    if (value.is_null()) {
+        return "none";
+    }
+    if (value.is_string()) {
+        // One line a field: control characters (a comment's line breaks) are escaped.
+        std::string text;
+        for (const char c : value.get_ref<const std::string&>()) {
+            if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) {
+                text += c;
+            } else {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\x%02x", static_cast<unsigned char>(c));
+                text += escaped;
+            }
+        }
+        return text;
+    }
+    if (value.is_boolean()) {
+        return value.get<bool>() ? "yes" : "no";
+    }
+    if (value.is_number_float()) {
+        return numberText(value.get<double>());
+    }
+    if (value.is_array()) {
+        std::string text;
+        for (const Json& item : value) {
+            text += (text.empty() ? "" : ", ") + scalarText(item);
+        }
+        return text.empty() ? "none" : text;
+    }
+    return value.dump();
+}
+
+void writeObject(const Json& object, const std::string& indent, std::string& out) {
+    std::size_t width = 0;
+    for (const auto& [key, value] : object.items()) {
+        if (isScalar(value)) {
+            width = std::max(width, key.size());
+        }
+    }
+    for (const auto& [key, value] : object.items()) {
+        if (isScalar(value)) {
+            out += indent + key + ":" + std::string(width - key.size() + 1, ' ') +
+                   scalarText(value) + "\n";
+        } else if (value.is_object()) {
+            out += indent + key + ":\n";
+            writeObject(value, indent + "  ", out);
+        } else {
+            std::size_t index = 0;
+            for (const Json& item : value) {
+                out += indent + key + "[" + std::to_string(index++) + "]:";
+                if (item.is_object()) {
+                    out += "\n";
+                    writeObject(item, indent + "  ", out);
+                } else {
+                    out += " " + item.dump() + "\n";
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
+Json descriptionJson(const Description& description) {
+    Json json = description.fields;
+    json["warnings"] = description.warnings;
+    return json;
+}
+
+std::string descriptionText(const Description& description) {
+    std::string out;
+    writeObject(description.fields, "", out);
+    for (const std::string& warning : description.warnings) {
+        out += "warning: " + warning + "\n";
+    }
+    return out;
+}
+
+}  // namespace bq

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace bq {
+
+// What `info` says about a file or a box: named fields (numbers as numbers, nested objects
+// and arrays) and one line per fault found. The CLI prints it as text or JSON, the
+// Properties dialog as text.
+struct Description {
+    nlohmann::ordered_json fields = nlohmann::ordered_json::object();
+    std::vector<std::string> warnings;
+};
+
+// The fields and then the warnings, as one JSON object ("warnings" the last key).
+nlohmann::ordered_json descriptionJson(const Description& description);
+
+// Aligned "key: value" lines, nested objects indented under their key, arrays of objects as
+// "key[i]:", then "warning: ..." lines. Lines end in "\n".
+std::string descriptionText(const Description& description);
+
+}  // namespace bq

@@ -1,0 +1,235 @@
+#include "inspect/header_fields.h"
+
+#include <cstdio>
+
+#include "codestream/codestream_box.h"
+#include "formats/box_span.h"
+
+namespace bq {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json depthFields(std::uint8_t byte) {
+    const BitDepth depth = bitDepth(byte);
+    return {{"bitDepth", depth.bits}, {"signed", depth.isSigned}};
+}
+
+Json optionalNumber(const std::optional<double>& value) {
+    return value ? Json(*value) : Json(nullptr);
+}
+
+Json axisFields(const ResolutionAxis& axis) {
+    return {{"numerator", axis.numerator},
+            {"denominator", axis.denominator},
+            {"exponent", axis.exponent},
+            {"pixelsPerMetre", optionalNumber(axis.perMetre())},
+            {"pixelsPerInch", optionalNumber(axis.perInch())}};
+}
+
+Json resolutionFields(const Resolution& resolution) {
+    return {{"vertical", axisFields(resolution.vertical)},
+            {"horizontal", axisFields(resolution.horizontal)}};
+}
+
+std::string hexText(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    char digits[3];
+    for (const std::uint8_t byte : bytes) {
+        std::snprintf(digits, sizeof digits, "%02x", byte);
+        text += digits;
+    }
+    return text;
+}
+
+Json colourFields(const ColourSpec& spec) {
+    Json fields = {{"method", spec.method},
+                   {"methodName", colourMethodName(spec.method)},
+                   {"precedence", spec.precedence},
+                   {"approximation", spec.approximation}};
+    if (spec.enumerated) {
+        fields["enumeratedColourSpace"] = *spec.enumerated;
+        const std::string name = enumeratedSpaceName(*spec.enumerated);
+        fields["colourSpace"] = name.empty() ? Json(nullptr) : Json(name);
+    }
+    if (spec.method == 2 || spec.method == 3) {
+        Json icc = {{"length", spec.profileLength}};
+        if (spec.profile) {
+            const IccProfile& p = *spec.profile;
+            icc["size"] = p.size;
+            icc["version"] = iccVersionText(p);
+            icc["class"] = typeName(p.deviceClass);
+            icc["className"] = iccClassName(p.deviceClass);
+            icc["colourSpace"] = typeName(p.colourSpace);
+            icc["connectionSpace"] = typeName(p.connectionSpace);
+            icc["description"] = p.description ? Json(*p.description) : Json(nullptr);
+        }
+        fields["iccProfile"] = icc;
+    }
+    if (spec.vendor) {
+        fields["vendorUuid"] = hexText(*spec.vendor);
+    }
+    return fields;
+}
+
+}  // namespace
+
+Json jp2HeaderFields(const Jp2Header& header) {
+    Json fields = Json::object();
+    Json order = Json::array();
+    for (const std::uint32_t type : header.order) {
+        order.push_back(typeName(type));
+    }
+    fields["boxes"] = order;
+    if (header.imageHeader) {
+        const ImageHeader& image = *header.imageHeader;
+        Json ihdr = {{"height", image.height},
+                     {"width", image.width},
+                     {"components", image.components},
+                     {"bpc", image.bpc}};
+        if (image.bpc == kDepthVaries) {
+            ihdr["bitDepth"] = nullptr;
+            ihdr["signed"] = nullptr;
+        } else {
+            ihdr.update(depthFields(image.bpc));
+        }
+        ihdr["compression"] = image.compression;
+        ihdr["colourspaceUnknown"] = image.colourspaceUnknown;
+        ihdr["intellectualProperty"] = image.intellectualProperty;
+        fields["imageHeader"] = ihdr;
+    }
+    if (header.bitsPerComponent) {
+        Json depths = Json::array();
+        for (const std::uint8_t byte : *header.bitsPerComponent) {
+            depths.push_back(depthFields(byte));
+        }
+        fields["bitsPerComponent"] = depths;
+    }
+    Json colours = Json::array();
+    for (const ColourSpec& spec : header.colours) {
+        colours.push_back(colourFields(spec));
+    }
+    fields["colourSpecs"] = colours;
+    if (header.palette) {
+        Json depths = Json::array();
+        for (const std::uint8_t byte : header.palette->depths) {
+            depths.push_back(depthFields(byte));
+        }
+        fields["palette"] = {{"entries", header.palette->entries},
+                             {"columns", header.palette->columns},
+                             {"columnDepths", depths}};
+    }
+    if (header.componentMapping) {
+        Json maps = Json::array();
+        for (const ComponentMap& map : *header.componentMapping) {
+            maps.push_back({{"component", map.component},
+                            {"mappingType", map.mappingType == 1 ? "palette" : "direct"},
+                            {"paletteColumn", map.paletteColumn}});
+        }
+        fields["componentMapping"] = maps;
+    }
+    if (header.channels) {
+        Json channels = Json::array();
+        for (const ChannelDefinition& channel : *header.channels) {
+            const std::string name = channelTypeName(channel.type);
+            channels.push_back({{"channel", channel.channel},
+                                {"type", channel.type},
+                                {"typeName", name.empty() ? Json(nullptr) : Json(name)},
+                                {"association", channel.association}});
+        }
+        fields["channelDefinitions"] = channels;
+    }
+    if (header.capture) {
+        fields["captureResolution"] = resolutionFields(*header.capture);
+    }
+    if (header.display) {
+        fields["displayResolution"] = resolutionFields(*header.display);
+    }
+    return fields;
+}
+
+Json codestreamFields(const MainHeader& header, const CodestreamBox& box) {
+    Json fields = Json::object();
+    if (header.size) {
+        const ImageSize& size = *header.size;
+        fields["width"] = std::uint64_t{size.xsiz} - std::min(size.xosiz, size.xsiz);
+        fields["height"] = std::uint64_t{size.ysiz} - std::min(size.yosiz, size.ysiz);
+        fields["rsiz"] = size.rsiz;
+        fields["capabilities"] = capabilitiesText(size.rsiz);
+        fields["imageOffset"] = {{"x", size.xosiz}, {"y", size.yosiz}};
+        fields["tileSize"] = {{"width", size.xtsiz}, {"height", size.ytsiz}};
+        fields["tileOffset"] = {{"x", size.xtosiz}, {"y", size.ytosiz}};
+        Json components = Json::array();
+        for (const SizComponent& component : size.components) {
+            Json entry = depthFields(component.ssiz);
+            entry["xSubsampling"] = component.dx;
+            entry["ySubsampling"] = component.dy;
+            components.push_back(entry);
+        }
+        fields["components"] = components;
+    }
+    fields["tilesAcross"] = box.info.tilesAcross;
+    fields["tilesDown"] = box.info.tilesDown;
+    fields["tiles"] = box.info.tileCount;
+    fields["tileParts"] = box.info.tileParts;
+    if (header.coding) {
+        const CodingStyle& cod = *header.coding;
+        Json coding = {{"progressionOrder", progressionName(cod.progression)},
+                       {"layers", cod.layers},
+                       {"multipleComponentTransform", cod.multipleComponentTransform},
+                       {"decompositionLevels", cod.levels},
+                       {"codeBlockWidth", cod.codeBlockWidthExponent <= 8
+                                              ? Json(1u << (cod.codeBlockWidthExponent + 2))
+                                              : Json(nullptr)},
+                       {"codeBlockHeight", cod.codeBlockHeightExponent <= 8
+                                               ? Json(1u << (cod.codeBlockHeightExponent + 2))
+                                               : Json(nullptr)},
+                       {"codeBlockStyle", codeBlockStyleText(cod.codeBlockStyle)},
+                       {"transform", cod.transform == 1   ? "5-3 reversible"
+                                     : cod.transform == 0 ? "9-7 irreversible"
+                                                          : "unknown"},
+                       {"sop", (cod.scod & 2) != 0},
+                       {"eph", (cod.scod & 4) != 0}};
+        if ((cod.scod & 1) != 0) {
+            Json precincts = Json::array();
+            for (const std::uint8_t p : cod.precincts) {
+                precincts.push_back({{"width", 1u << (p & 0x0F)}, {"height", 1u << (p >> 4)}});
+            }
+            coding["precincts"] = precincts;
+        }
+        fields["coding"] = coding;
+    }
+    if (header.quantization) {
+        const std::string name = quantizationName(header.quantization->style());
+        fields["quantization"] = {{"style", name.empty() ? Json(nullptr) : Json(name)},
+                                  {"guardBits", header.quantization->guardBits()}};
+    }
+    Json markers = Json::array();
+    for (const auto& [present, name] : {std::pair{header.hasCoc, "COC"},
+                                        {header.hasQcc, "QCC"},
+                                        {header.hasRgn, "RGN"},
+                                        {header.hasPoc, "POC"},
+                                        {header.hasTlm, "TLM"},
+                                        {header.hasPlm, "PLM"},
+                                        {header.hasPpm, "PPM"},
+                                        {header.hasCrg, "CRG"}}) {
+        if (present) {
+            markers.push_back(name);
+        }
+    }
+    fields["markers"] = markers;
+    Json comments = Json::array();
+    for (const CodestreamComment& comment : header.comments) {
+        Json entry = {{"registration", comment.registration}, {"length", comment.length}};
+        if (comment.registration == 1) {
+            entry["text"] = comment.text;
+        }
+        comments.push_back(entry);
+    }
+    fields["comments"] = comments;
+    fields["mainHeaderLength"] = header.length;
+    return fields;
+}
+
+}  // namespace bq
