@@ -1,5 +1,8 @@
 #include "ui/properties.h"
 
+#include <algorithm>
+#include <string>
+
 #include "box/box.h"
 
 namespace bq {
@@ -10,9 +13,15 @@ std::string propertiesText(App& app, int row) {
     if (box == nullptr) {
         return {};
     }
-    // Until the description of a box by the inspect layer comes in: what the row shows.
-    return "ID: " + boxes.cellText(row, 0) + "\nDescription: " + boxes.cellText(row, 1) +
-           "\nType: " + upperTypeText(box->type) + "\nSize: " + boxes.sizeText(row) + "\n";
+    // Until the description of a box by the inspect layer comes in: what the row shows,
+    // without the indentation that marks nesting.
+    const auto unindented = [](std::string text) {
+        return text.substr(std::min(text.find_first_not_of("| "), text.size()));
+    };
+    return "ID: " + unindented(boxes.cellText(row, 0)) +
+           "\nDescription: " + unindented(boxes.cellText(row, 1)) +
+           "\nType: " + upperTypeText(box->type) + "\nDepth: " + std::to_string(box->depth) +
+           "\nSize: " + boxes.sizeText(row) + "\n";
 }
 
 std::string withCrLf(std::string_view text) {

@@ -516,12 +516,22 @@ TEST_F(ShellTest, AltEnterShowsThePropertiesOfTheRowAndEscapeGivesTheFocusBackTo
         pressKeys({VK_MENU, VK_RETURN});
         return true;
     });
-    driver.then("Properties, then Escape", [&] {
+    driver.then("Properties, then Ctrl+A", [&] {
         const HWND dialog = findDialog("Properties");
         if (dialog == nullptr) {
             return false;
         }
         shown = controlTextUtf8(GetDlgItem(dialog, IDC_PROPERTIES_TEXT));
+        pressKeys({VK_CONTROL, 'A'});
+        return true;
+    });
+    driver.then("all selected, then Escape", [&] {
+        DWORD start = 1;
+        DWORD end = 0;
+        SendMessageW(GetDlgItem(findDialog("Properties"), IDC_PROPERTIES_TEXT), EM_GETSEL,
+                     reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, widen(shown).size());
         pressKeys({VK_ESCAPE});
         return true;
     });
