@@ -27,15 +27,14 @@ struct Screens {
         return GetFileAttributesA((folder + "\\" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
-    // Announces a state with the union of the main window and the window of class
-    // `extraClass` (and caption, when given), then waits for it to be captured.
-    void capture(Driver& driver, const std::string& name, const char* extraClass = nullptr,
-                 const char* extraCaption = nullptr) {
-        driver.then("show " + name, [this, name, extraClass, extraCaption] {
+    // Announces a state with the union of the main window and `extra`, then waits for it to
+    // be captured.
+    void capture(Driver& driver, const std::string& name, const char* dialogCaption = nullptr) {
+        driver.then("show " + name, [this, name, dialogCaption] {
             RECT area{};
             GetWindowRect(shell->mainWindow(), &area);
-            if (extraClass != nullptr) {
-                const HWND dialog = FindWindowA(extraClass, extraCaption);
+            if (dialogCaption != nullptr) {
+                const HWND dialog = findDialog(dialogCaption);
                 if (dialog == nullptr) {
                     return false;
                 }
@@ -113,13 +112,13 @@ int main(int argc, char** argv) {
         PostMessageA(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
         return true;
     });
-    screens.capture(driver, "4-context-menu", "#32768");
+    screens.capture(driver, "4-context-menu");  // the menu opens inside the window
     driver.then("close the menu", [] { return EndMenu() != FALSE; });
     driver.then("Alt+Enter", [&] {
         PostMessageA(shell.mainWindow(), WM_COMMAND, MAKEWPARAM(IDM_PROPERTIES, 1), 0);
         return true;
     });
-    screens.capture(driver, "5-properties", "#32770", "Properties");
+    screens.capture(driver, "5-properties", "Properties");
     driver.then("close Properties", [] {
         PostMessageA(findDialog("Properties"), WM_COMMAND, IDCANCEL, 0);
         return true;
@@ -128,7 +127,7 @@ int main(int argc, char** argv) {
         PostMessageA(shell.control(IDC_ADD), BM_CLICK, 0, 0);
         return true;
     });
-    screens.capture(driver, "6-add-dialog", "#32770", "Add JP2 box");
+    screens.capture(driver, "6-add-dialog", "Add JP2 box");
     driver.then("cancel Add", [] {
         PostMessageA(findDialog("Add JP2 box"), WM_COMMAND, IDCANCEL, 0);
         return true;
@@ -137,7 +136,7 @@ int main(int argc, char** argv) {
         shell.openFromTail(j2k);  // the error box runs its own loop; the steps go on inside
         return true;
     });
-    screens.capture(driver, "7-error-box", "#32770", "Boxquill - Error!");
+    screens.capture(driver, "7-error-box", "Boxquill - Error!");
     driver.then("answer the error box", [] {
         PostMessageA(findDialog("Boxquill - Error!"), WM_COMMAND, IDOK, 0);
         return true;
