@@ -1,8 +1,9 @@
 #!/bin/sh
 # Writes PNGs of the editor's main states into build/screenshots/: the sample opened, an XML
-# box selected, the codestream report, the Add dialog and an error box. The Windows build's
-# win32_screenshots program puts the editor through those states under Wine on an Xvfb
-# screen and waits at each one while this script captures the screen with ImageMagick.
+# box selected, the codestream report, the list's context menu, the Properties dialog, the Add
+# dialog and an error box. The Windows build's win32_screenshots program puts the editor
+# through those states under Wine on an Xvfb screen and waits at each one while this script
+# captures the screen with ImageMagick.
 set -eu
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -35,7 +36,8 @@ xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
     wine reg add "HKCU\\Software\\Wine\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     wine "$driver" "$winhandshake" "$winsample" >"$handshake/driver.log" 2>&1 &
     program=$!
-    for name in 1-opened 2-xml-selected 3-codestream-report 4-add-dialog 5-error-box; do
+    for name in 1-opened 2-xml-selected 3-codestream-report 4-context-menu 5-properties \
+        6-add-dialog 7-error-box; do
         waited=0
         while [ ! -f "$handshake/$name.ready" ]; do
             sleep 0.2

@@ -32,3 +32,8 @@
 #define IDM_SELECT_ALL 40001
 #define IDM_SAVE 40002
 #define IDM_OPEN 40003
+#define IDM_PROPERTIES 40004
+
+// The Properties dialog: the box's description and its Close button (IDCANCEL).
+#define IDD_PROPERTIES 135
+#define IDC_PROPERTIES_TEXT 1020

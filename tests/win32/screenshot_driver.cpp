@@ -106,11 +106,28 @@ int main(int argc, char** argv) {
     screens.capture(driver, "2-xml-selected");
     screens.selectRow(driver, screens.findRow("JP2C"));
     screens.capture(driver, "3-codestream-report");
+    screens.selectRow(driver, screens.findRow("XML"));
+    driver.then("the menu key on the list", [&] {
+        const HWND list = shell.control(IDC_LIST);
+        PostMessageA(list, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), -1);
+        return true;
+    });
+    screens.capture(driver, "4-context-menu");  // the menu opens inside the window
+    driver.then("close the menu", [] { return EndMenu() != FALSE; });
+    driver.then("Alt+Enter", [&] {
+        PostMessageA(shell.mainWindow(), WM_COMMAND, MAKEWPARAM(IDM_PROPERTIES, 1), 0);
+        return true;
+    });
+    screens.capture(driver, "5-properties", "Properties");
+    driver.then("close Properties", [] {
+        PostMessageA(findDialog("Properties"), WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
     driver.then("press Add", [&] {
         PostMessageA(shell.control(IDC_ADD), BM_CLICK, 0, 0);
         return true;
     });
-    screens.capture(driver, "4-add-dialog", "Add JP2 box");
+    screens.capture(driver, "6-add-dialog", "Add JP2 box");
     driver.then("cancel Add", [] {
         PostMessageA(findDialog("Add JP2 box"), WM_COMMAND, IDCANCEL, 0);
         return true;
@@ -119,7 +136,7 @@ int main(int argc, char** argv) {
         shell.openFromTail(j2k);  // the error box runs its own loop; the steps go on inside
         return true;
     });
-    screens.capture(driver, "5-error-box", "Boxquill - Error!");
+    screens.capture(driver, "7-error-box", "Boxquill - Error!");
     driver.then("answer the error box", [] {
         PostMessageA(findDialog("Boxquill - Error!"), WM_COMMAND, IDOK, 0);
         return true;

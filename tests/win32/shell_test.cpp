@@ -96,6 +96,18 @@ class ShellTest : public testing::Test {
         SendMessageA(pane, EM_SETSEL, end, static_cast<LPARAM>(end));
         SendMessageA(pane, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(typed));
     }
+    // Keys pressed in order and released in reverse, through the system's input queue, so that
+    // they reach whatever has the focus and pass the message loop's accelerators.
+    static void pressKeys(std::initializer_list<WORD> keys) {
+        std::vector<INPUT> inputs;
+        for (WORD key : keys) {
+            inputs.push_back({INPUT_KEYBOARD, {.ki = {key, 0, 0, 0, 0}}});
+        }
+        for (auto key = std::rbegin(keys); key != std::rend(keys); ++key) {
+            inputs.push_back({INPUT_KEYBOARD, {.ki = {*key, 0, KEYEVENTF_KEYUP, 0, 0}}});
+        }
+        SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    }
     void postCommand(int id) {
         PostMessageA(shell_->mainWindow(), WM_COMMAND, MAKEWPARAM(id, 1), 0);
     }
@@ -459,6 +471,7 @@ TEST_F(ShellTest, TheAddDialogPutsTheNewRowInPlaceAndSelectsIt) {
         EXPECT_EQ(cell(11, 0), "LBL ");
         EXPECT_EQ(cell(12, 0), "JP2C");
         EXPECT_FALSE(readOnly(IDC_CONTENT));
+        EXPECT_EQ(GetFocus(), control(IDC_CONTENT));  // ready for typing
         EXPECT_EQ(title(), "Boxquill* v1.1.363");
         return true;
     });
@@ -491,6 +504,136 @@ TEST_F(ShellTest, TheDeleteKeyInTheListDeletesTheAssociationWithItsChildrenOnceC
     answerMessageBox(driver, "Confirmation", IDYES, nullptr);
     EXPECT_EQ(shell_->messageLoop(), 1);
     EXPECT_NE(question.find("This box has child boxes. Delete? "), std::string::npos) << question;
+}
+
+TEST_F(ShellTest, AltEnterShowsThePropertiesOfTheRowAndEscapeGivesTheFocusBackToTheList) {
+    openSample();
+    std::string shown;
+    Driver driver;
+    driver.then("Alt+Enter on the XML row", [this] {
+        clickRow(kXmlRow);
+        SetFocus(list());
+        pressKeys({VK_MENU, VK_RETURN});
+        return true;
+    });
+    driver.then("Properties, then Escape", [&] {
+        const HWND dialog = findDialog("Properties");
+        if (dialog == nullptr) {
+            return false;
+        }
+        shown = controlTextUtf8(GetDlgItem(dialog, IDC_PROPERTIES_TEXT));
+        pressKeys({VK_ESCAPE});
+        return true;
+    });
+    driver.then("closed", [this] {
+        if (findDialog("Properties") != nullptr) {
+            return false;
+        }
+        EXPECT_EQ(GetFocus(), list());
+        return true;
+    });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_NE(shown, "");
+}
+
+// The open context menu's items: text and enabled state.
+std::vector<std::pair<std::string, bool>> openMenuItems() {
+    std::vector<std::pair<std::string, bool>> items;
+    const HWND window = FindWindowA("#32768", nullptr);
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU, 0, 0));
+    for (int i = 0; window != nullptr && i < GetMenuItemCount(menu); ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        if (text[0] != L'\0') {
+            const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+            items.emplace_back(narrow(text), (state & MF_GRAYED) == 0);
+        }
+    }
+    return items;
+}
+
+TEST_F(ShellTest, TheListsContextMenuOpensByKeyOrAtTheRowClickedWhichItSelects) {
+    openSample();
+    using Items = std::vector<std::pair<std::string, bool>>;
+    Items byKey;
+    Items byClick;
+    Driver driver;
+    driver.then("the menu key on the XML row", [this] {
+        clickRow(kXmlRow);
+        SetFocus(list());
+        pressKeys({VK_APPS});
+        return true;
+    });
+    driver.then("the menu, then Escape", [&] {
+        byKey = openMenuItems();
+        if (byKey.empty()) {
+            return false;
+        }
+        pressKeys({VK_ESCAPE});
+        return true;
+    });
+    driver.then("right click on the file type row", [this] {
+        RECT row{LVIR_LABEL, 0, 0, 0};
+        SendMessageA(list(), LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row));
+        POINT at{row.left + 2, row.top + 2};
+        ClientToScreen(list(), &at);
+        PostMessageA(list(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list()),
+                     MAKELPARAM(at.x, at.y));
+        return true;
+    });
+    driver.then("the menu, then P", [&] {
+        byClick = openMenuItems();
+        if (byClick.empty()) {
+            return false;
+        }
+        EXPECT_EQ(selectedRow(), 0);
+        pressKeys({'P'});
+        return true;
+    });
+    driver.then("Properties, then Enter", [this] {
+        if (findDialog("Properties") == nullptr) {
+            return false;
+        }
+        pressKeys({VK_RETURN});
+        return true;
+    });
+    driver.then("closed", [this] { return findDialog("Properties") == nullptr; });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    // The file type box is locked: no Delete and no payload Load, as on the panel.
+    const auto itemsOf = [](bool unlocked) {
+        return Items{{"&Properties…\tAlt+Enter", true},
+                     {"&Add…\tIns", true},
+                     {"&Delete\tDel", unlocked},
+                     {"&Load payload…", unlocked},
+                     {"&Save payload…", true}};
+    };
+    EXPECT_EQ(byKey, itemsOf(true));
+    EXPECT_EQ(byClick, itemsOf(false));
+}
+
+TEST_F(ShellTest, AfterAMessageBoxTheFocusIsBackWhereItWas) {
+    openSample();
+    Driver driver;
+    for (const int focused : {IDC_LIST, IDC_CONTENT}) {
+        driver.then("Delete with the focus in " + std::to_string(focused), [this, focused] {
+            clickRow(kOuterAsocRow);
+            SetFocus(control(focused));
+            PostMessageA(shell_->panel(), WM_COMMAND, MAKEWPARAM(IDC_DELETE, BN_CLICKED), 0);
+            return true;
+        });
+        answerMessageBox(driver, "Confirmation", IDNO, nullptr);
+        driver.then("box gone", [this, focused] {
+            if (findDialog("Confirmation") != nullptr) {
+                return false;
+            }
+            EXPECT_EQ(GetFocus(), control(focused)) << focused;
+            return true;
+        });
+    }
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
 }
 
 TEST_F(ShellTest, ThePayloadSaveButtonProposesTheDocumentNameWithTheBoxExtension) {

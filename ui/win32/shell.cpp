@@ -1,6 +1,7 @@
 #include "ui/win32/shell.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <new>
 #include <optional>
@@ -11,7 +12,10 @@
 #include "ui/control_ids.h"
 #include "ui/list_rules.h"
 #include "ui/open_document.h"
+#include "ui/properties.h"
 #include "ui/save_document.h"
+#include "ui/win32/context_menu.h"
+#include "ui/win32/properties_dialog.h"
 
 namespace bq::win32 {
 namespace {
@@ -200,6 +204,11 @@ LRESULT Shell::onMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lP
                 return 0;
             }
             break;
+        case WM_ACTIVATE:
+            if (onActivate(LOWORD(wParam), HIWORD(wParam) != 0)) {
+                return 0;
+            }
+            break;
         default:
             break;
     }
@@ -280,6 +289,9 @@ bool Shell::onAccelerator(int commandId) {
                 saveDocument(app_);
             }
             return false;
+        case IDM_PROPERTIES:
+            showProperties();
+            return true;
         default:
             return false;
     }
@@ -308,11 +320,21 @@ INT_PTR Shell::onPanelMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (id == IDC_CONTENT && code == EN_CHANGE && platform_.settingText()) {
                 return FALSE;
             }
+            if (id == IDC_ADD) {
+                addFromUser();
+                return FALSE;
+            }
             panelCommand(app_, id, code);
             return FALSE;
         }
         case WM_NOTIFY:
             onListNotify(*reinterpret_cast<const NMHDR*>(lParam));
+            return FALSE;
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wParam) == control(IDC_LIST)) {
+                onListContextMenu(lParam);
+                return TRUE;
+            }
             return FALSE;
         default:
             return FALSE;
@@ -324,9 +346,15 @@ void Shell::onListNotify(const NMHDR& header) {
         return;
     }
     switch (header.code) {
-        case LVN_KEYDOWN:
-            listKeyDown(app_, reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey);
+        case LVN_KEYDOWN: {
+            const int key = reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey;
+            if (key == VK_INSERT) {
+                addFromUser();
+            } else {
+                listKeyDown(app_, key);
+            }
             break;
+        }
         case LVN_ITEMCHANGED: {
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
             listItemChanged(app_, change.iItem, change.uChanged);
@@ -339,6 +367,90 @@ void Shell::onListNotify(const NMHDR& header) {
         }
         default:
             break;
+    }
+}
+
+bool Shell::onActivate(int state, bool minimized) {
+    // The panel is a child dialog, whose focus the system does not keep: without this, the
+    // keyboard would reach nothing after every message box and dialog until a click.
+    if (state == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(mainWindow_, focus)) {
+            savedFocus_ = focus;
+        }
+        return false;
+    }
+    if (minimized) {
+        return false;
+    }
+    HWND target = savedFocus_;
+    if (target == nullptr || !IsChild(mainWindow_, target) || !IsWindowEnabled(target) ||
+        !IsWindowVisible(target)) {
+        target = control(IDC_LIST);
+    }
+    if (target == nullptr) {
+        return false;
+    }
+    SetFocus(target);
+    return true;
+}
+
+void Shell::onListContextMenu(LPARAM lParam) {
+    const HWND list = control(IDC_LIST);
+    POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (at.x == -1 && at.y == -1) {
+        at = keyboardMenuPoint(list);
+    } else {
+        // As Explorer does: the menu acts on the row clicked, so that row is selected first.
+        LVHITTESTINFO hit{};
+        hit.pt = at;
+        ScreenToClient(list, &hit.pt);
+        const auto row =
+            static_cast<int>(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+        if (row >= 0 && row != boxes_.selectedRow()) {
+            LVITEMW item{};
+            item.state = LVIS_SELECTED | LVIS_FOCUSED;
+            item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageW(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
+                         reinterpret_cast<LPARAM>(&item));
+        }
+    }
+    const int command = trackListMenu(mainWindow_, at, [this](int id) {
+        return id == IDM_PROPERTIES ? boxes_.selectedRow() >= 0 : platform_.isControlEnabled(id);
+    });
+    runListCommand(command);
+}
+
+void Shell::runListCommand(int command) {
+    switch (command) {
+        case 0:
+            break;
+        case IDM_PROPERTIES:
+            showProperties();
+            break;
+        case IDC_ADD:
+            addFromUser();
+            break;
+        default:
+            panelCommand(app_, command, BN_CLICKED);
+            break;
+    }
+}
+
+void Shell::addFromUser() {
+    if (!addBox(app_)) {
+        return;
+    }
+    const Box* added = boxes_.boxAt(boxes_.selectedRow());
+    if (added != nullptr && added->isEditable()) {
+        SetFocus(control(IDC_CONTENT));
+    }
+}
+
+void Shell::showProperties() {
+    const int row = boxes_.selectedRow();
+    if (row >= 0) {
+        runPropertiesDialog(instance_, mainWindow_, propertiesText(app_, row));
     }
 }
 

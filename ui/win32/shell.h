@@ -59,6 +59,17 @@ class Shell {
     bool onAccelerator(int commandId);
     void onListNotify(const NMHDR& header);
     void onIdle();
+    // Keeps the focused control across deactivation; true when it gave the focus itself.
+    bool onActivate(int state, bool minimized);
+    // WM_CONTEXTMENU from the box list: at the mouse (the row under it selected first) or,
+    // for the keyboard (-1, -1), at the selected row.
+    void onListContextMenu(LPARAM lParam);
+    // A command of the list's context menu, by its id; 0 does nothing.
+    void runListCommand(int command);
+    // Add, as the button and the Insert key run it; a new text box gets the keyboard, so
+    // typing goes straight into it.
+    void addFromUser();
+    void showProperties();
 
     HINSTANCE instance_;
     Win32Platform platform_;
@@ -67,6 +78,7 @@ class Shell {
     HWND mainWindow_ = nullptr;
     HWND panel_ = nullptr;
     HWND statusBar_ = nullptr;
+    HWND savedFocus_ = nullptr;
     IdleCounter idle_;
 };
 
