@@ -67,7 +67,10 @@ bool infoFile(const std::string& path, bool json, bool several) {
     if (json) {
         writeOut(jsonText(descriptionJson(description), several ? -1 : 2));
     } else {
-        writeOut((several ? "\n" : "") + descriptionText(description));
+        if (several) {
+            writeOut("\n");  // a blank line between files
+        }
+        writeOut(descriptionText(description));
     }
     return true;
 }

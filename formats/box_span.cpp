@@ -13,6 +13,14 @@ std::string typeName(std::uint32_t type) {
     return name;
 }
 
+std::string quoted(std::uint32_t type) {
+    // Built by appending: GCC 12 for Windows warns wrongly about + on a one-character literal.
+    std::string text = "'";
+    text += typeName(type);
+    text += '\'';
+    return text;
+}
+
 SpanBoxes splitBoxes(std::span<const std::uint8_t> bytes) {
     SpanBoxes result;
     std::size_t at = 0;
@@ -41,12 +49,12 @@ SpanBoxes splitBoxes(std::span<const std::uint8_t> bytes) {
             boxLength = left;
         }
         if (boxLength < box.headerLength) {
-            result.fault = "'" + typeName(box.type) + "' at offset " + std::to_string(at) +
-                           " has length " + std::to_string(boxLength) + ", shorter than its header";
+            result.fault = quoted(box.type) + " at offset " + std::to_string(at) + " has length " +
+                           std::to_string(boxLength) + ", shorter than its header";
             return result;
         }
         if (boxLength > left) {
-            result.fault = "'" + typeName(box.type) + "' at offset " + std::to_string(at) +
+            result.fault = quoted(box.type) + " at offset " + std::to_string(at) +
                            " is cut short: length " + std::to_string(boxLength) + ", " +
                            std::to_string(left) + " bytes left";
             return result;

@@ -32,5 +32,7 @@ SpanBoxes splitBoxes(std::span<const std::uint8_t> bytes);
 
 // The four characters of a type, bytes outside printable ASCII as '?'.
 std::string typeName(std::uint32_t type);
+// The type between single quotes, as messages name a box: 'colr'.
+std::string quoted(std::uint32_t type);
 
 }  // namespace bq

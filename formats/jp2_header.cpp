@@ -16,10 +16,6 @@ constexpr std::uint32_t kRes = 0x72657320;
 constexpr std::uint32_t kResc = 0x72657363;
 constexpr std::uint32_t kResd = 0x72657364;
 
-std::string quoted(std::uint32_t type) {
-    return "'" + typeName(type) + "'";
-}
-
 std::string cutShort(std::uint32_t type, std::size_t length) {
     return quoted(type) + " is too short for its fields (" + std::to_string(length) + " bytes)";
 }

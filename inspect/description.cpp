@@ -86,7 +86,9 @@ void writeObject(const Json& object, const std::string& indent, std::string& out
                     out += "\n";
                     writeObject(item, indent + "  ", out);
                 } else {
-                    out += " " + item.dump() + "\n";
+                    out += ' ';
+                    out += item.dump();
+                    out += '\n';
                 }
             }
         }

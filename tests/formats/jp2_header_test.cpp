@@ -5,28 +5,22 @@
 #include <vector>
 
 #include "formats/jp2_header.h"
+#include "tests/ui/test_files.h"
 
 namespace bq {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 
 void put32(Bytes& b, std::uint32_t v) {
-    for (int s = 24; s >= 0; s -= 8)
-        b.push_back(static_cast<std::uint8_t>(v >> s));
+    const Bytes bytes = test::u32Bytes(v);
+    b.insert(b.end(), bytes.begin(), bytes.end());
 }
 Bytes box(const char* type, const Bytes& payload) {
-    Bytes b;
-    put32(b, static_cast<std::uint32_t>(payload.size() + 8));
-    b.insert(b.end(), type, type + 4);
-    b.insert(b.end(), payload.begin(), payload.end());
-    return b;
+    return test::boxBytes(std::string_view(type, 4), payload);
 }
 Bytes cat(std::initializer_list<Bytes> parts) {
-    Bytes b;
-    for (const Bytes& p : parts)
-        b.insert(b.end(), p.begin(), p.end());
-    return b;
+    return test::concat(parts);
 }
 // An ICC profile: the header, one 'desc' tag holding `tag`.
 Bytes icc(std::uint32_t version, const char* cls, const Bytes& tag) {
