@@ -339,5 +339,17 @@ TEST(ParseCodestream, PsotZeroRunsToTheFirstClosingPairAndEndsTheWalk) {
     EXPECT_EQ(w.info.tile(1).tilePartCount, 1u);
 }
 
+// The end marker is searched for 64 KiB at a time from behind SOD; a pair may straddle two.
+TEST(ParseCodestream, FindsTheEndMarkerWhereverItFallsAgainstTheScanBlocks) {
+    for (const std::size_t before : {std::size_t{65534}, std::size_t{65535}, std::size_t{65536}}) {
+        SCOPED_TRACE(before);
+        Bytes b;
+        b.mainHeader().sot(0, 0).marker(0x93).fill(before).eoc().raw({0xFF, 0xD9});
+        const Walk w = walk(b.bytes);
+        ASSERT_TRUE(w.ok);
+        EXPECT_EQ(w.info.tile(0).compressedSize, 12u + 2u + before);
+    }
+}
+
 }  // namespace
 }  // namespace bq
