@@ -1,5 +1,6 @@
 #include "ui/memory_box_list.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -37,14 +38,19 @@ void MemoryBoxList::setRowBox(int row, std::unique_ptr<Box> box) {
 }
 
 void MemoryBoxList::deleteRow(int row) {
-    if (!hasRow(row)) {
+    deleteRows(row, 1);
+}
+
+void MemoryBoxList::deleteRows(int first, int count) {
+    if (!hasRow(first) || count <= 0) {
         return;
     }
-    rows_.erase(rows_.begin() + row);
-    if (selected_ == row) {
+    const int removed = std::min(count, rowCount() - first);
+    rows_.erase(rows_.begin() + first, rows_.begin() + first + removed);
+    if (selected_ >= first + removed) {
+        selected_ -= removed;
+    } else if (selected_ >= first) {
         selected_ = -1;
-    } else if (selected_ > row) {
-        --selected_;
     }
 }
 
