@@ -148,14 +148,19 @@ WalkOutcome skipTilePartHeader(ByteStream& stream, std::uint64_t count) {
 // From the stream's position, the offset of the first 0xFF 0xD9 pair, or none when the bytes
 // run out first.
 std::optional<std::uint64_t> findEndMarker(ByteStream& stream, std::uint64_t count) {
+    const std::uint64_t start = stream.tell();
+    if (start >= count) {
+        return std::nullopt;
+    }
+    // No bigger than the bytes left: a file can hold thousands of small codestreams.
     std::vector<std::uint8_t> block;
     try {
-        block.resize(kScanBlock);
+        block.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kScanBlock, count - start)));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
     std::uint8_t previous = 0;
-    for (std::uint64_t at = stream.tell(); at < count;) {
+    for (std::uint64_t at = start; at < count;) {
         const auto chunk =
             static_cast<std::uint32_t>(std::min<std::uint64_t>(kScanBlock, count - at));
         stream.readBytes(block.data(), chunk);
