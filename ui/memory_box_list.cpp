@@ -20,7 +20,9 @@ int MemoryBoxList::insertRow(int row, const RowTexts& texts) {
     }
     const int at = row >= rowCount() ? rowCount() : row;
     try {
-        rows_.insert(rows_.begin() + at, Row{texts, nullptr});
+        rows_.insert(rows_.begin() + at, Row{sharedText(at, texts.id, &Row::id),
+                                             sharedText(at, texts.description, &Row::description),
+                                             texts.size, nullptr});
     } catch (const std::bad_alloc&) {
         return -1;
     }
@@ -28,6 +30,19 @@ int MemoryBoxList::insertRow(int row, const RowTexts& texts) {
         ++selected_;
     }
     return at;
+}
+
+MemoryBoxList::Text MemoryBoxList::sharedText(int at, const std::string& text,
+                                              Text Row::*column) const {
+    for (const int neighbour : {at - 1, at}) {
+        if (hasRow(neighbour)) {
+            const Text& held = rows_[static_cast<std::size_t>(neighbour)].*column;
+            if (*held == text) {
+                return held;
+            }
+        }
+    }
+    return std::make_shared<const std::string>(text);
 }
 
 void MemoryBoxList::setRowBox(int row, std::unique_ptr<Box> box) {
@@ -73,12 +88,12 @@ std::string MemoryBoxList::cellText(int row, int column) const {
     if (!hasRow(row)) {
         return {};
     }
-    const RowTexts& texts = rows_[static_cast<std::size_t>(row)].texts;
+    const Row& texts = rows_[static_cast<std::size_t>(row)];
     switch (column) {
         case 0:
-            return texts.id;
+            return *texts.id;
         case 1:
-            return texts.description;
+            return *texts.description;
         case 2:
             return texts.size;
         default:
@@ -88,7 +103,7 @@ std::string MemoryBoxList::cellText(int row, int column) const {
 
 void MemoryBoxList::setSizeText(int row, std::string_view text) {
     if (hasRow(row)) {
-        rows_[static_cast<std::size_t>(row)].texts.size = std::string(text);
+        rows_[static_cast<std::size_t>(row)].size = std::string(text);
     }
 }
 
