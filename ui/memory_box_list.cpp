@@ -88,14 +88,14 @@ std::string MemoryBoxList::cellText(int row, int column) const {
     if (!hasRow(row)) {
         return {};
     }
-    const Row& texts = rows_[static_cast<std::size_t>(row)];
+    const Row& cells = rows_[static_cast<std::size_t>(row)];
     switch (column) {
         case 0:
-            return *texts.id;
+            return *cells.id;
         case 1:
-            return *texts.description;
+            return *cells.description;
         case 2:
-            return texts.size;
+            return cells.size;
         default:
             return {};
     }
