@@ -18,11 +18,28 @@ constexpr std::uint64_t kChunk = 1u << 30;
 }  // namespace
 
 std::string CodestreamBox::text() const {
+    const std::string* shown = report();
     if (errorText) {
         // A walk that ran out still shows what it learnt before the bytes ended.
-        return report ? *errorText + "\r\n\r\n" + *report : *errorText;
+        return shown != nullptr ? *errorText + "\r\n\r\n" + *shown : *errorText;
     }
-    return report.value_or(std::string{});
+    return shown != nullptr ? *shown : std::string{};
+}
+
+const std::string* CodestreamBox::report() const {
+    if (!reportBuilt_) {
+        reportBuilt_ = true;
+        const bool walkedHeader = walk.outcome == WalkOutcome::Complete ||
+                                  (walk.outcome == WalkOutcome::RanOut && info.hasGrid());
+        if (walkedHeader) {
+            try {
+                report_ = formatReport(info, reportCapacity(info));
+            } catch (const std::bad_alloc&) {
+                report_.reset();  // the box stays usable; its pane is then empty
+            }
+        }
+    }
+    return report_ ? &*report_ : nullptr;
 }
 
 bool CodestreamBox::readHeld(ByteStream& stream, std::uint64_t length) {
@@ -67,16 +84,14 @@ bool CodestreamBox::readPayload(ByteStream& stream, ReadContext& context) {
         walk = walkCodestream(parser, info, memory, length);
     }
 
+    report_.reset();
+    reportBuilt_ = false;
     switch (walk.outcome) {
         case WalkOutcome::Complete:
             errorText.reset();
-            buildReport();
             break;
         case WalkOutcome::RanOut:
             errorText = std::string(cutShort ? kCodestreamCutShort : kCodestreamNoEnd);
-            if (!info.tiles.empty()) {
-                buildReport();
-            }
             break;
         case WalkOutcome::Invalid:
             errorText = std::string(kCodestreamParseError);
@@ -96,14 +111,6 @@ bool CodestreamBox::writePayload(ByteStream& stream) const {
         at += chunk;
     }
     return true;
-}
-
-void CodestreamBox::buildReport() {
-    try {
-        report = formatReport(info, reportCapacity(info));
-    } catch (const std::bad_alloc&) {
-        report.reset();  // the box stays usable; its pane is then empty
-    }
 }
 
 }  // namespace bq

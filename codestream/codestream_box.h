@@ -30,27 +30,31 @@ class CodestreamBox final : public Box {
     FileKind fileKind() const override { return {"J2K", ".j2k"}; }
     std::string text() const override;
     // Takes the bytes the box's length covers (to the end of the file for length 0, and no
-    // more than the file has), walks them and builds the report. False only when the bytes
-    // cannot be had (no memory, or the file shrank while being read).
+    // more than the file has) and walks them. False only when the bytes cannot be had (no
+    // memory, or the file shrank while being read).
     bool readPayload(ByteStream& stream, ReadContext& context) override;
 
-    // Builds `report` from `info`, once, after a walk that read the image header.
-    void buildReport();
     // The codestream's bytes when they are held in memory; empty when left in the file.
     std::span<const std::uint8_t> heldBytes() const { return held_.bytes(); }
 
     MarkerParser parser;
-    CodestreamInfo info;  // owns the tile records
+    CodestreamInfo info;
     WalkResult walk;
     bool cutShort = false;  // the file ended before the box's length did
     std::optional<std::string> errorText;
-    std::optional<std::string> report;
 
   protected:
     bool writePayload(ByteStream& stream) const override;
 
   private:
     bool readHeld(ByteStream& stream, std::uint64_t length);
+    // The image and tile report, built when first asked for: a grid may announce far more
+    // tiles than the box has bytes, and most boxes are never shown. None after a walk that
+    // did not read the image header, or when there was no memory for it.
+    const std::string* report() const;
+
+    mutable std::optional<std::string> report_;
+    mutable bool reportBuilt_ = false;
 
     std::uint64_t declaredSize_;
     bool runsToEnd_;

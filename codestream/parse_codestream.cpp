@@ -91,21 +91,13 @@ bool readSiz(ByteStream& stream, MarkerParser& parser, CodestreamInfo& info, std
     if (tileCount == 0 || tileCount > static_cast<std::uint64_t>(kMaxTileCount)) {
         return false;
     }
+    info.tileWidth = xtsiz;
+    info.tileHeight = ytsiz;
+    info.tileOffsetX = xtosiz;
+    info.tileOffsetY = ytosiz;
     info.tilesAcross = static_cast<std::int32_t>(*across);
     info.tilesDown = static_cast<std::int32_t>(*down);
     info.tileCount = static_cast<std::int32_t>(tileCount);
-    try {
-        info.tiles.assign(static_cast<std::size_t>(tileCount), TileRecord{});
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    for (std::uint64_t row = 0; row < *down; ++row) {
-        for (std::uint64_t column = 0; column < *across; ++column) {
-            TileRecord& tile = info.tiles[static_cast<std::size_t>(row * *across + column)];
-            clipSpan(column, xsiz, xosiz, xtsiz, xtosiz, tile.x0, tile.x1);
-            clipSpan(row, ysiz, yosiz, ytsiz, ytosiz, tile.y0, tile.y1);
-        }
-    }
 
     parser.remaining = static_cast<std::uint16_t>(parser.remaining - kSizFixedBytes);
     return parser.skipSegment(stream, count) == kStepOk;
@@ -156,14 +148,19 @@ WalkOutcome skipTilePartHeader(ByteStream& stream, std::uint64_t count) {
 // From the stream's position, the offset of the first 0xFF 0xD9 pair, or none when the bytes
 // run out first.
 std::optional<std::uint64_t> findEndMarker(ByteStream& stream, std::uint64_t count) {
+    const std::uint64_t start = stream.tell();
+    if (start >= count) {
+        return std::nullopt;
+    }
+    // No bigger than the bytes left: a file can hold thousands of small codestreams.
     std::vector<std::uint8_t> block;
     try {
-        block.resize(kScanBlock);
+        block.resize(static_cast<std::size_t>(std::min<std::uint64_t>(kScanBlock, count - start)));
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
     std::uint8_t previous = 0;
-    for (std::uint64_t at = stream.tell(); at < count;) {
+    for (std::uint64_t at = start; at < count;) {
         const auto chunk =
             static_cast<std::uint32_t>(std::min<std::uint64_t>(kScanBlock, count - at));
         stream.readBytes(block.data(), chunk);
@@ -211,15 +208,21 @@ SotStep readSot(ByteStream& stream, MarkerParser& parser, CodestreamInfo& info,
     }
     ++info.tileParts;
     parser.state = kStateTileData;
-    if (isot >= info.tileCount || std::size_t{isot} >= info.tiles.size()) {
+    if (isot >= info.tileCount) {
         return failed(WalkOutcome::Invalid);
     }
-    TileRecord& tile = info.tiles[isot];
-    if (tile.tilePartCount != 0 && tpsot > tile.tilePartCount) {
+    TileParts* found = nullptr;
+    try {
+        found = &info.namedTiles[isot];
+    } catch (const std::bad_alloc&) {
         return failed(WalkOutcome::Invalid);
     }
-    if (tile.tilePartCount == 0 && tnsot != 0) {
-        tile.tilePartCount = tnsot;
+    TileParts& tile = *found;
+    if (tile.count != 0 && tpsot > tile.count) {
+        return failed(WalkOutcome::Invalid);
+    }
+    if (tile.count == 0 && tnsot != 0) {
+        tile.count = tnsot;
     }
     tile.compressedSize += psot;  // modulo 2^32 by design
 
@@ -248,6 +251,21 @@ SotStep readSot(ByteStream& stream, MarkerParser& parser, CodestreamInfo& info,
 }
 
 }  // namespace
+
+TileRecord CodestreamInfo::tile(std::uint32_t index) const {
+    TileRecord record;
+    if (!hasGrid() || index >= static_cast<std::uint32_t>(tileCount)) {
+        return record;
+    }
+    const auto across = static_cast<std::uint32_t>(tilesAcross);
+    clipSpan(index % across, x1, x0, tileWidth, tileOffsetX, record.x0, record.x1);
+    clipSpan(index / across, y1, y0, tileHeight, tileOffsetY, record.y0, record.y1);
+    if (const auto named = namedTiles.find(index); named != namedTiles.end()) {
+        record.tilePartCount = named->second.count;
+        record.compressedSize = named->second.compressedSize;
+    }
+    return record;
+}
 
 WalkResult walkCodestream(MarkerParser& parser, CodestreamInfo& info, ByteStream& stream,
                           std::uint64_t count) {

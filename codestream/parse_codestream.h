@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <map>
 
 #include "codestream/marker_parser.h"
 
@@ -19,18 +19,38 @@ struct TileRecord {
     std::uint32_t compressedSize = 0;
 };
 
-// What a walk learns: the image area, the component count and the tile grid.
+// What tile-parts told of one tile.
+struct TileParts {
+    std::uint32_t count = 0;           // TNsot, 0 while unknown
+    std::uint32_t compressedSize = 0;  // modulo 2^32
+};
+
+// What a walk learns: the image area, the component count and the tile grid. Only the tiles
+// that tile-parts name are stored, so a grid costs memory in proportion to the codestream's
+// bytes, not to the number of tiles it announces.
 struct CodestreamInfo {
     std::uint32_t x0 = 0;  // XOsiz
     std::uint32_t y0 = 0;  // YOsiz
     std::uint32_t x1 = 0;  // Xsiz
     std::uint32_t y1 = 0;  // Ysiz
     std::uint32_t components = 0;
+    std::uint32_t tileWidth = 0;    // XTsiz
+    std::uint32_t tileHeight = 0;   // YTsiz
+    std::uint32_t tileOffsetX = 0;  // XTOsiz
+    std::uint32_t tileOffsetY = 0;  // YTOsiz
     std::int32_t tilesAcross = 0;
     std::int32_t tilesDown = 0;
     std::int32_t tileCount = 0;
     std::uint32_t tileParts = 0;  // tile-parts walked
-    std::vector<TileRecord> tiles;  // row-major; empty until SIZ has been read
+
+    // By tile index.
+    std::map<std::uint32_t, TileParts> namedTiles;
+
+    // Whether SIZ has been read: the grid then holds tileCount tiles.
+    bool hasGrid() const { return tileCount > 0; }
+    // Tile `index` of the row-major grid, with zeros for what no tile-part told; all zeros
+    // when there is no such tile.
+    TileRecord tile(std::uint32_t index) const;
 };
 
 // A codestream cannot address more tiles than this (ISO/IEC 15444-1 limits Isot to 65534);

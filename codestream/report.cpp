@@ -39,7 +39,7 @@ std::string formatReport(const CodestreamInfo& info, std::uint64_t capacity) {
     }
     report.append(header, static_cast<std::size_t>(std::min<std::uint64_t>(
                               static_cast<std::uint64_t>(headerLength), limit)));
-    if (info.tiles.empty()) {
+    if (!info.hasGrid()) {
         return report;
     }
 
@@ -48,10 +48,10 @@ std::string formatReport(const CodestreamInfo& info, std::uint64_t capacity) {
     for (std::size_t row = 0; row < down; ++row) {
         for (std::size_t column = 0; column < across; ++column) {
             const std::size_t index = row * across + column;
-            if (index >= info.tiles.size()) {
+            if (index >= static_cast<std::size_t>(info.tileCount)) {
                 return report;
             }
-            const TileRecord& tile = info.tiles[index];
+            const TileRecord tile = info.tile(static_cast<std::uint32_t>(index));
             char line[128];
             const int length = std::snprintf(
                 line, sizeof line, "%2u, %u x %u, %u x %u, %u\r\n", static_cast<unsigned>(index),

@@ -36,6 +36,9 @@ class BoxList {
     virtual void setRowBox(int row, std::unique_ptr<Box> box) = 0;
     // Removes the row and destroys its box.
     virtual void deleteRow(int row) = 0;
+    // Removes `count` rows from `first` on and destroys their boxes; rows past the end are
+    // ignored. Nothing when `first` is no row.
+    virtual void deleteRows(int first, int count) = 0;
     // Removes every row and destroys every box.
     virtual void deleteAllRows() = 0;
     // The first selected row, -1 when none.

@@ -1,5 +1,6 @@
 #include "ui/memory_box_list.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -19,7 +20,9 @@ int MemoryBoxList::insertRow(int row, const RowTexts& texts) {
     }
     const int at = row >= rowCount() ? rowCount() : row;
     try {
-        rows_.insert(rows_.begin() + at, Row{texts, nullptr});
+        rows_.insert(rows_.begin() + at, Row{sharedText(at, texts.id, &Row::id),
+                                             sharedText(at, texts.description, &Row::description),
+                                             texts.size, nullptr});
     } catch (const std::bad_alloc&) {
         return -1;
     }
@@ -27,6 +30,19 @@ int MemoryBoxList::insertRow(int row, const RowTexts& texts) {
         ++selected_;
     }
     return at;
+}
+
+MemoryBoxList::Text MemoryBoxList::sharedText(int at, const std::string& text,
+                                              Text Row::*column) const {
+    for (const int neighbour : {at - 1, at}) {
+        if (hasRow(neighbour)) {
+            const Text& held = rows_[static_cast<std::size_t>(neighbour)].*column;
+            if (*held == text) {
+                return held;
+            }
+        }
+    }
+    return std::make_shared<const std::string>(text);
 }
 
 void MemoryBoxList::setRowBox(int row, std::unique_ptr<Box> box) {
@@ -37,14 +53,19 @@ void MemoryBoxList::setRowBox(int row, std::unique_ptr<Box> box) {
 }
 
 void MemoryBoxList::deleteRow(int row) {
-    if (!hasRow(row)) {
+    deleteRows(row, 1);
+}
+
+void MemoryBoxList::deleteRows(int first, int count) {
+    if (!hasRow(first) || count <= 0) {
         return;
     }
-    rows_.erase(rows_.begin() + row);
-    if (selected_ == row) {
+    const int removed = std::min(count, rowCount() - first);
+    rows_.erase(rows_.begin() + first, rows_.begin() + first + removed);
+    if (selected_ >= first + removed) {
+        selected_ -= removed;
+    } else if (selected_ >= first) {
         selected_ = -1;
-    } else if (selected_ > row) {
-        --selected_;
     }
 }
 
@@ -67,14 +88,14 @@ std::string MemoryBoxList::cellText(int row, int column) const {
     if (!hasRow(row)) {
         return {};
     }
-    const RowTexts& texts = rows_[static_cast<std::size_t>(row)].texts;
+    const Row& cells = rows_[static_cast<std::size_t>(row)];
     switch (column) {
         case 0:
-            return texts.id;
+            return *cells.id;
         case 1:
-            return texts.description;
+            return *cells.description;
         case 2:
-            return texts.size;
+            return cells.size;
         default:
             return {};
     }
@@ -82,7 +103,7 @@ std::string MemoryBoxList::cellText(int row, int column) const {
 
 void MemoryBoxList::setSizeText(int row, std::string_view text) {
     if (hasRow(row)) {
-        rows_[static_cast<std::size_t>(row)].texts.size = std::string(text);
+        rows_[static_cast<std::size_t>(row)].size = std::string(text);
     }
 }
 

@@ -22,6 +22,7 @@ class MemoryBoxList : public BoxList {
     int insertRow(int row, const RowTexts& texts) override;
     void setRowBox(int row, std::unique_ptr<Box> box) override;
     void deleteRow(int row) override;
+    void deleteRows(int first, int count) override;
     void deleteAllRows() override;
     int selectedRow() const override { return selected_; }
     void selectRow(int row) override;
@@ -38,10 +39,18 @@ class MemoryBoxList : public BoxList {
     std::function<void(int row)> onSelectionChanged;
 
   private:
+    using Text = std::shared_ptr<const std::string>;
     struct Row {
-        RowTexts texts;
+        Text id;
+        Text description;
+        std::string size;
         std::unique_ptr<Box> box;
     };
+
+    // The text as a neighbour of row `at` already holds it, else a new copy: the rows of one
+    // association, and associations nested past the shown depth, repeat their indented ID and
+    // Description texts, which would otherwise cost memory per row times the depth.
+    Text sharedText(int at, const std::string& text, Text Row::*column) const;
 
     bool hasRow(int row) const { return row >= 0 && row < rowCount(); }
 

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "box/signature.h"
 #include "stream/utf8_path.h"
@@ -76,38 +77,62 @@ std::string applyExtensionRule(std::string name) {
 
 namespace {
 
+// An association whose rows are still being summed: the rows nested in it follow it in one
+// run, so the open ones form a stack, each nested in the one below it when `inBelow`.
+struct OpenAssociation {
+    Box* box;
+    std::uint64_t header;  // as counted this round
+    std::uint64_t sum = 0;
+    bool inBelow = false;
+};
+
 // Pass 1 of the refresh, with each association counted by the header `headers` holds for it
-// (the one its size needed last time round, or the one it starts with). True when every
-// association's header came out as counted.
+// (the one its size needed last time round, or the one it starts with). One pass over the
+// rows, so the cost does not grow with the nesting depth. True when every association's
+// header came out as counted.
 bool sumAssociations(BoxList& boxes, std::unordered_map<Box*, std::uint64_t>& headers) {
-    std::unordered_map<const Box*, std::uint64_t> sums;
-    const int count = boxes.rowCount();
-    for (int row = 0; row < count; ++row) {
-        if (const Box* box = boxes.boxAt(row); box != nullptr && box->type == kTypeAsoc) {
-            sums[box] = 0;
+    std::vector<OpenAssociation> open;
+    std::unordered_map<const Box*, std::size_t> openAt;  // place on `open`
+    // The association on top is complete: its size is final, and its whole box counts in the
+    // one it is nested in.
+    const auto close = [&] {
+        const OpenAssociation done = open.back();
+        open.pop_back();
+        openAt.erase(done.box);
+        done.box->payloadSize = done.sum;
+        if (done.inBelow) {
+            open.back().sum += done.header + done.sum;  // a document's sizes stay far below 2^64
         }
-    }
+    };
+    const int count = boxes.rowCount();
     for (int row = 0; row < count; ++row) {
         Box* box = boxes.boxAt(row);
         if (box == nullptr) {
             continue;
         }
-        std::uint64_t written = 0;
-        if (box->type == kTypeAsoc) {
-            box->payloadSize = 0;
-            written = headers.try_emplace(box, box->headerSize()).first->second;
-        } else {
-            written = box->writtenSize();
-        }
-        // Only boxes that are rows of the document are followed as ancestors.
-        for (Box* ancestor = box->parent; ancestor != nullptr; ancestor = ancestor->parent) {
-            const auto found = sums.find(ancestor);
-            if (found == sums.end()) {
-                break;
+        // Only boxes that are rows of the document are counted in their parents.
+        const auto parent = box->parent == nullptr ? openAt.end() : openAt.find(box->parent);
+        const bool inParent = parent != openAt.end();
+        if (inParent) {
+            // Associations above the parent hold no more rows.
+            const std::size_t depth = parent->second + 1;
+            while (open.size() > depth) {
+                close();
             }
-            found->second += written;  // a document's sizes stay far below 2^64
-            ancestor->payloadSize = found->second;
         }
+        if (box->type != kTypeAsoc) {
+            if (inParent) {
+                open.back().sum += box->writtenSize();
+            }
+            continue;
+        }
+        box->payloadSize = 0;
+        const std::uint64_t header = headers.try_emplace(box, box->headerSize()).first->second;
+        openAt[box] = open.size();
+        open.push_back({box, header, 0, inParent});
+    }
+    while (!open.empty()) {
+        close();
     }
     bool settled = true;
     for (auto& [box, counted] : headers) {

@@ -361,12 +361,16 @@ TEST(CodestreamReport, LeavesOutLinesThatDoNotFitWhole) {
     info.x1 = 0xFFFFFFFF;
     info.y1 = 0xFFFFFFFF;
     info.components = 16384;
+    info.tileWidth = 0x55555555;  // three tiles of the same width
+    info.tileHeight = 0xFFFFFFFF;
     info.tilesAcross = 3;
     info.tilesDown = 1;
     info.tileCount = 3;
-    info.tiles.assign(3, TileRecord{0, 0, 0xFFFFFFFF, 0xFFFFFFFF, 255, 0xFFFFFFFF});
+    for (std::uint32_t index = 0; index < 3; ++index) {
+        info.namedTiles[index] = {255, 0xFFFFFFFF};
+    }
     const std::string full = formatReport(info, 1 << 20);
-    const std::string line = " 0, 0 x 0, 4294967295 x 4294967295, 4294967295\r\n";
+    const std::string line = " 0, 0 x 0, 1431655765 x 4294967295, 4294967295\r\n";
     ASSERT_NE(full.find(line), std::string::npos);
     const std::size_t header = full.find(line);
     for (std::size_t capacity : {header + 1, header + line.size(), header + line.size() + 1,

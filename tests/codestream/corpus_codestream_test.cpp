@@ -182,8 +182,8 @@ TEST(CorpusCodestreams, AgreeWithAnIndependentDecoderAndTheirSotSegments) {
         ++parsed;
         const CodestreamInfo& info = box.info;
         std::uint64_t tileSum = 0;
-        for (const TileRecord& tile : info.tiles) {
-            tileSum += tile.compressedSize;
+        for (const auto& named : info.namedTiles) {
+            tileSum += named.second.compressedSize;
         }
         // The codestream proper: the box may hold bytes behind its end marker.
         const std::vector<std::uint8_t> codestream(
@@ -301,8 +301,8 @@ TEST(CorpusCodestreams, KnownFilesGiveTheirVerifiedGridAndTileSizes) {
         EXPECT_EQ(box.info.tilesAcross, known.across);
         EXPECT_EQ(box.info.tilesDown, known.down);
         std::vector<std::uint32_t> sizes;
-        for (const TileRecord& tile : box.info.tiles) {
-            sizes.push_back(tile.compressedSize);
+        for (std::int32_t index = 0; index < box.info.tileCount; ++index) {
+            sizes.push_back(box.info.tile(static_cast<std::uint32_t>(index)).compressedSize);
         }
         EXPECT_EQ(sizes, known.tileSizes);
     }

@@ -143,14 +143,13 @@ TEST(ParseCodestream, FillsTheImageAreaAndTheClippedTileGrid) {
     EXPECT_EQ(w.info.tilesAcross, 2);
     EXPECT_EQ(w.info.tilesDown, 2);
     EXPECT_EQ(w.info.tileCount, 4);
-    ASSERT_EQ(w.info.tiles.size(), 4u);
-    const TileRecord& last = w.info.tiles[3];
+    const TileRecord last = w.info.tile(3);
     EXPECT_EQ(last.x0, 512u);
     EXPECT_EQ(last.y0, 512u);
     EXPECT_EQ(last.x1, 1000u);
     EXPECT_EQ(last.y1, 1000u);
-    EXPECT_EQ(w.info.tiles[1].x0, 512u);
-    EXPECT_EQ(w.info.tiles[1].y1, 512u);
+    EXPECT_EQ(w.info.tile(1).x0, 512u);
+    EXPECT_EQ(w.info.tile(1).y1, 512u);
 }
 
 struct GridCase {
@@ -248,14 +247,15 @@ TEST(ParseCodestream, GridEdges) {
         const Walk w = walk(b.bytes);
         ASSERT_EQ(w.ok, c.ok);
         if (!c.ok) {
-            EXPECT_TRUE(w.info.tiles.empty());
+            EXPECT_FALSE(w.info.hasGrid());
             continue;
         }
         EXPECT_EQ(w.info.tilesAcross, c.across);
         EXPECT_EQ(w.info.tilesDown, c.down);
-        ASSERT_EQ(w.info.tiles.size(), static_cast<std::size_t>(c.across) * c.down);
+        ASSERT_EQ(w.info.tileCount, c.across * c.down);
+        const auto lastIndex = static_cast<std::uint32_t>(w.info.tileCount - 1);
         for (const auto& [tile, expected] :
-             {std::pair{w.info.tiles.front(), c.first}, std::pair{w.info.tiles.back(), c.last}}) {
+             {std::pair{w.info.tile(0), c.first}, std::pair{w.info.tile(lastIndex), c.last}}) {
             EXPECT_EQ(tile.x0, expected.x0);
             EXPECT_EQ(tile.y0, expected.y0);
             EXPECT_EQ(tile.x1, expected.x1);
@@ -305,8 +305,8 @@ TEST(ParseCodestream, CountsTilePartsAsTheFirstNonZeroTNsotAnnounces) {
         b.eoc();
         const Walk w = walk(b.bytes);
         EXPECT_EQ(w.ok, c.ok);
-        ASSERT_EQ(w.info.tiles.size(), 1u);
-        EXPECT_EQ(w.info.tiles[0].tilePartCount, c.count);
+        ASSERT_EQ(w.info.tileCount, 1);
+        EXPECT_EQ(w.info.tile(0).tilePartCount, c.count);
     }
 }
 
@@ -317,10 +317,12 @@ TEST(ParseCodestream, SumsTilePartLengthsPerTile) {
     b.eoc();
     const Walk w = walk(b.bytes);
     ASSERT_TRUE(w.ok);
-    EXPECT_EQ(w.info.tiles[0].compressedSize, 130u);
-    EXPECT_EQ(w.info.tiles[1].compressedSize, 26u);
-    EXPECT_EQ(w.info.tiles[2].compressedSize, 40u);
-    EXPECT_EQ(w.info.tiles[3].compressedSize, 0u);
+    EXPECT_EQ(w.info.tile(0).compressedSize, 130u);
+    EXPECT_EQ(w.info.tile(1).compressedSize, 26u);
+    EXPECT_EQ(w.info.tile(2).compressedSize, 40u);
+    EXPECT_EQ(w.info.tile(3).compressedSize, 0u);
+    EXPECT_EQ(w.info.tileParts, 5u);
+    EXPECT_EQ(w.info.namedTiles.size(), 3u);  // none kept for the tile no tile-part names
 }
 
 TEST(ParseCodestream, PsotZeroRunsToTheFirstClosingPairAndEndsTheWalk) {
@@ -333,8 +335,20 @@ TEST(ParseCodestream, PsotZeroRunsToTheFirstClosingPairAndEndsTheWalk) {
     b.raw({0xFF, 0x4F, 0x01});  // not walked: the walk ends at the pair
     const Walk w = walk(b.bytes);
     ASSERT_TRUE(w.ok);
-    EXPECT_EQ(w.info.tiles[1].compressedSize, 50u + (pairAt - sotAt));
-    EXPECT_EQ(w.info.tiles[1].tilePartCount, 1u);
+    EXPECT_EQ(w.info.tile(1).compressedSize, 50u + (pairAt - sotAt));
+    EXPECT_EQ(w.info.tile(1).tilePartCount, 1u);
+}
+
+// The end marker is searched for 64 KiB at a time from behind SOD; a pair may straddle two.
+TEST(ParseCodestream, FindsTheEndMarkerWhereverItFallsAgainstTheScanBlocks) {
+    for (const std::size_t before : {std::size_t{65534}, std::size_t{65535}, std::size_t{65536}}) {
+        SCOPED_TRACE(before);
+        Bytes b;
+        b.mainHeader().sot(0, 0).marker(0x93).fill(before).eoc().raw({0xFF, 0xD9});
+        const Walk w = walk(b.bytes);
+        ASSERT_TRUE(w.ok);
+        EXPECT_EQ(w.info.tile(0).compressedSize, 12u + 2u + before);
+    }
 }
 
 }  // namespace

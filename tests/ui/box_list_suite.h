@@ -113,6 +113,36 @@ TEST_P(BoxListSuite, DeletingARowDestroysItsBoxAndClosesTheGap) {
     EXPECT_EQ(list_->boxAt(1), last);
 }
 
+TEST_P(BoxListSuite, DeletingRowsRemovesARunAndTheSelectionMovesAsForOneRow) {
+    struct Case {
+        int first;
+        int count;
+        int selected;
+        std::vector<std::string> left;
+        int selectedAfter;
+    };
+    const Case cases[] = {
+        {1, 2, 4, {"R0", "R3", "R4"}, 2},
+        {1, 2, 2, {"R0", "R3", "R4"}, -1},
+        {1, 2, 0, {"R0", "R3", "R4"}, 0},
+        {3, 0x7FFFFFFF, 0, {"R0", "R1", "R2"}, 0},
+        {5, 1, 4, {"R0", "R1", "R2", "R3", "R4"}, 4},
+        {-1, 2, 4, {"R0", "R1", "R2", "R3", "R4"}, 4},
+        {1, 0, 4, {"R0", "R1", "R2", "R3", "R4"}, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.first << " + " << c.count);
+        list_ = GetParam().make();
+        destroyed_ = 0;
+        appendRows(5);
+        list_->selectRow(c.selected);
+        list_->deleteRows(c.first, c.count);
+        EXPECT_EQ(ids(), c.left);
+        EXPECT_EQ(destroyed_, 5 - static_cast<int>(c.left.size()));
+        EXPECT_EQ(list_->selectedRow(), c.selectedAfter);
+    }
+}
+
 TEST_P(BoxListSuite, DeletingAllRowsDestroysEveryBox) {
     appendRows(4);
     list_->selectRow(2);

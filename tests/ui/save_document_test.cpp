@@ -34,6 +34,7 @@ class CountingList final : public BoxList {
         inner.setRowBox(row, std::move(box));
     }
     void deleteRow(int row) override { inner.deleteRow(row); }
+    void deleteRows(int first, int count) override { inner.deleteRows(first, count); }
     void deleteAllRows() override { inner.deleteAllRows(); }
     int selectedRow() const override { return inner.selectedRow(); }
     void selectRow(int row) override { inner.selectRow(row); }

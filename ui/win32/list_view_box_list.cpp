@@ -159,6 +159,19 @@ void ListViewBoxList::deleteRow(int row) {
     }
 }
 
+void ListViewBoxList::deleteRows(int first, int count) {
+    if (!hasRow(first) || count <= 0) {
+        return;
+    }
+    const int last = first + std::min(count, rowCount() - first) - 1;
+    // One redraw for the lot; from the end, so the rows still to go keep their indices.
+    SendMessageA(control_, WM_SETREDRAW, FALSE, 0);
+    for (int row = last; row >= first; --row) {
+        deleteRow(row);
+    }
+    SendMessageA(control_, WM_SETREDRAW, TRUE, 0);
+}
+
 void ListViewBoxList::deleteAllRows() {
     if (control_ == nullptr) {
         return;

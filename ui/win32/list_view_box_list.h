@@ -36,6 +36,7 @@ class ListViewBoxList : public BoxList {
     int insertRow(int row, const RowTexts& texts) override;
     void setRowBox(int row, std::unique_ptr<Box> box) override;
     void deleteRow(int row) override;
+    void deleteRows(int first, int count) override;
     void deleteAllRows() override;
     int selectedRow() const override;
     void selectRow(int row) override;
