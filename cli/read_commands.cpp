@@ -1,5 +1,6 @@
 // The commands that read a document and print it, and the plain re-save.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <unordered_map>
@@ -26,51 +27,80 @@ std::string typeCharacters(std::uint32_t type) {
             static_cast<char>(type >> 8), static_cast<char>(type)};
 }
 
-nlohmann::ordered_json listJson(BoxList& boxes) {
-    std::unordered_map<const Box*, int> rowOf;
-    for (int row = 0; row < boxes.rowCount(); ++row) {
-        rowOf[boxes.boxAt(row)] = row;
-    }
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (int row = 0; row < boxes.rowCount(); ++row) {
-        const Box* box = boxes.boxAt(row);
-        nlohmann::ordered_json entry = {
-            {"index", row},
-            {"id", boxes.cellText(row, 0)},
-            {"description", boxes.cellText(row, 1)},
-        };
-        if (box != nullptr) {
-            const auto parent = rowOf.find(box->parent);
-            // The Size column's number: the refresh has just made the two agree.
-            entry["size"] = box->payloadSize;
-            entry["type"] = typeCharacters(box->type);
-            entry["typeCode"] = box->type;
-            entry["depth"] = box->depth;
-            entry["parent"] = box->parent != nullptr && parent != rowOf.end()
-                                  ? nlohmann::ordered_json(parent->second)
-                                  : nlohmann::ordered_json(nullptr);
-            entry["locked"] = box->isLocked();
-            entry["editable"] = box->isEditable();
-        }
-        rows.push_back(std::move(entry));
-    }
-    return rows;
-}
-
 // Types, texts and paths come from the files: bytes that are not UTF-8 are replaced, not
 // fatal. An indent of -1 gives one line.
 std::string jsonText(const nlohmann::ordered_json& value, int indent) {
     return value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
-// The rows as TSV, each after `lead` (the file's path and a tab when several are listed).
-void writeRows(BoxList& boxes, const std::string& lead) {
-    std::string rows;
-    for (int row = 0; row < boxes.rowCount(); ++row) {
-        rows += lead + std::to_string(row) + "\t" + boxes.cellText(row, 0) + "\t" +
-                boxes.cellText(row, 1) + "\t" + boxes.sizeText(row) + "\n";
+// One row as `list --json` gives it; `rowOf` finds a parent's row.
+nlohmann::ordered_json rowJson(BoxList& boxes, int row,
+                               const std::unordered_map<const Box*, int>& rowOf) {
+    const Box* box = boxes.boxAt(row);
+    nlohmann::ordered_json entry = {
+        {"index", row},
+        {"id", boxes.cellText(row, 0)},
+        {"description", boxes.cellText(row, 1)},
+    };
+    if (box != nullptr) {
+        const auto parent = rowOf.find(box->parent);
+        // The Size column's number: the refresh has just made the two agree.
+        entry["size"] = box->payloadSize;
+        entry["type"] = typeCharacters(box->type);
+        entry["typeCode"] = box->type;
+        entry["depth"] = box->depth;
+        entry["parent"] = box->parent != nullptr && parent != rowOf.end()
+                              ? nlohmann::ordered_json(parent->second)
+                              : nlohmann::ordered_json(nullptr);
+        entry["locked"] = box->isLocked();
+        entry["editable"] = box->isEditable();
     }
-    writeOut(rows);
+    return entry;
+}
+
+// The rows as a JSON array, written a row at a time: a listing of many deeply nested rows
+// (each with its long indentation) is never held whole. Indent 2 gives the array as a pretty
+// dump prints it, -1 one line.
+void writeRowsJson(BoxList& boxes, int indent) {
+    std::unordered_map<const Box*, int> rowOf;
+    for (int row = 0; row < boxes.rowCount(); ++row) {
+        rowOf[boxes.boxAt(row)] = row;
+    }
+    if (boxes.rowCount() == 0) {
+        writeOut("[]");
+        return;
+    }
+    const std::string deeper(static_cast<std::size_t>(std::max(indent, 0)), ' ');
+    writeOut(indent < 0 ? "[" : "[\n");
+    for (int row = 0; row < boxes.rowCount(); ++row) {
+        if (row != 0) {
+            writeOut(indent < 0 ? "," : ",\n");
+        }
+        std::string entry = jsonText(rowJson(boxes, row, rowOf), indent);
+        entry.pop_back();
+        if (indent >= 0) {
+            // One level deeper than the array: every line of the object moves right.
+            std::string moved = deeper;
+            for (const char c : entry) {
+                moved += c;
+                if (c == '\n') {
+                    moved += deeper;
+                }
+            }
+            entry.swap(moved);
+        }
+        writeOut(entry);
+    }
+    writeOut(indent < 0 ? "]" : "\n]");
+}
+
+// The rows as TSV, each after `lead` (the file's path and a tab when several are listed),
+// written a row at a time.
+void writeRows(BoxList& boxes, const std::string& lead) {
+    for (int row = 0; row < boxes.rowCount(); ++row) {
+        writeOut(lead + std::to_string(row) + "\t" + boxes.cellText(row, 0) + "\t" +
+                 boxes.cellText(row, 1) + "\t" + boxes.sizeText(row) + "\n");
+    }
 }
 
 // One file: its rows as TSV, or as JSON (an indented array for a single file; for one of
@@ -96,9 +126,14 @@ bool listFile(const std::string& path, bool json, bool several) {
     if (!json) {
         writeRows(session.boxes, several ? path + "\t" : "");
     } else if (several) {
-        writeOut(jsonText({{"file", path}, {"rows", listJson(session.boxes)}}, -1));
+        std::string lead = jsonText({{"file", path}}, -1);
+        lead.resize(lead.size() - 2);  // the object stays open for its rows
+        writeOut(lead + ",\"rows\":");
+        writeRowsJson(session.boxes, -1);
+        writeOut("}\n");
     } else {
-        writeOut(jsonText(listJson(session.boxes), 2));
+        writeRowsJson(session.boxes, 2);
+        writeOut("\n");
     }
     return true;
 }
