@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_commands.h"
+#include "cli/output.h"
 #include "inspect/describe_box.h"
 #include "inspect/describe_file.h"
 #include "stream/file_stream.h"
@@ -20,15 +21,6 @@ namespace bq::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-void writeOut(const std::string& bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-}
-
-// Texts in a file need not be UTF-8: such bytes are replaced, as `list` does.
-std::string jsonText(const Json& value, int indent) {
-    return value.dump(indent, ' ', false, Json::error_handler_t::replace) + "\n";
-}
 
 // The description with the file (and its size) first.
 Description withFile(const std::string& path, Description description) {
@@ -45,18 +37,7 @@ Description withFile(const std::string& path, Description description) {
 
 bool infoFile(const std::string& path, bool json, bool several) {
     Session session;
-    if (several) {
-        session.platform.context = path + ": ";
-        session.platform.collectMessages = json;
-    }
-    if (!session.open(path)) {
-        if (several && json) {
-            std::string error;
-            for (const std::string& message : session.platform.messages) {
-                error += (error.empty() ? "" : "\n") + message;
-            }
-            writeOut(jsonText({{"file", path}, {"error", error}}, -1));
-        }
+    if (!openListed(session, path, json, several)) {
         return false;
     }
     std::vector<const Box*> rows;

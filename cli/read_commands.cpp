@@ -9,6 +9,7 @@
 
 #include "box/box.h"
 #include "cli/cli_commands.h"
+#include "cli/output.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/save_document.h"
@@ -17,20 +18,10 @@ namespace bq::cli {
 
 namespace {
 
-void writeOut(std::string_view bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-}
-
 // The four characters of a type as they are.
 std::string typeCharacters(std::uint32_t type) {
     return {static_cast<char>(type >> 24), static_cast<char>(type >> 16),
             static_cast<char>(type >> 8), static_cast<char>(type)};
-}
-
-// Types, texts and paths come from the files: bytes that are not UTF-8 are replaced, not
-// fatal. An indent of -1 gives one line.
-std::string jsonText(const nlohmann::ordered_json& value, int indent) {
-    return value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 // One row as `list --json` gives it; `rowOf` finds a parent's row.
@@ -108,18 +99,7 @@ void writeRows(BoxList& boxes, const std::string& lead) {
 // files each row and message names its file. True when the file opened.
 bool listFile(const std::string& path, bool json, bool several) {
     Session session;
-    if (several) {
-        session.platform.context = path + ": ";
-        session.platform.collectMessages = json;
-    }
-    if (!session.open(path)) {
-        if (several && json) {
-            std::string error;
-            for (const std::string& message : session.platform.messages) {
-                error += (error.empty() ? "" : "\n") + message;
-            }
-            writeOut(jsonText({{"file", path}, {"error", error}}, -1));
-        }
+    if (!openListed(session, path, json, several)) {
         return false;
     }
     refreshAssociationSizes(session.boxes);

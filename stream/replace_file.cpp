@@ -63,8 +63,8 @@ std::string randomTag() {
 }
 
 // A temporary name beside the target: the target's name, cut where the suffix would take it
-// past what the system allows (255 bytes a name on Linux, 259 units a path on Windows), then
-// a random tag. Empty when no name fits.
+// past what the system allows (259 units a path on Windows; 255 bytes a name on Linux, and on
+// the Linux file systems Wine writes to), then a random tag. Empty when no name fits.
 std::string temporaryName(std::string_view folder, std::string_view name) {
     // Built by appending: GCC 12 warns wrongly about a chain of + on a short literal.
     std::string suffix = ".";
@@ -73,10 +73,10 @@ std::string temporaryName(std::string_view folder, std::string_view name) {
 #if defined(_WIN32)
     constexpr std::size_t kMaxPath = 259;
     const std::size_t used = windowsLength(folder) + 1 + suffix.size();
-    const std::string_view kept =
-        used < kMaxPath ? cutToWindowsLength(name, kMaxPath - used) : std::string_view();
+    name = used < kMaxPath ? cutToWindowsLength(name, kMaxPath - used) : std::string_view();
 #else
     static_cast<void>(folder);
+#endif
     constexpr std::size_t kMaxName = 255;
     std::size_t length = std::min(name.size(), kMaxName - suffix.size());
     while (length > 0 && length < name.size() &&
@@ -84,7 +84,6 @@ std::string temporaryName(std::string_view folder, std::string_view name) {
         --length;  // not inside a character
     }
     const std::string_view kept = name.substr(0, length);
-#endif
     return kept.empty() ? std::string() : std::string(kept) + suffix;
 }
 
@@ -362,7 +361,9 @@ ReplaceResult replaceOnWindows(const fs::path& resolved,
     }
     Handle created(raw);
     result.outcome = ReplaceOutcome::WriteFailed;
+    FileStream stream;
     const auto fail = [&] {
+        stream.close();  // an open file cannot be deleted
         DeleteFileW(temporary.c_str());
         return result;
     };
@@ -378,7 +379,6 @@ ReplaceResult replaceOnWindows(const fs::path& resolved,
         _close(descriptor);
         return fail();
     }
-    FileStream stream;
     stream.adopt(handle);
     bool good =
         allowed(seam, ReplaceStep::Write) && write(stream) && stream.flush() && !stream.hasError();
