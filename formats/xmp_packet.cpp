@@ -11,7 +11,8 @@ std::string xmlProblem(std::string_view text) {
     copy.push_back('\0');
     try {
         rapidxml::xml_document<char> document;
-        document.parse<rapidxml::parse_non_destructive>(copy.data());
+        document.parse<rapidxml::parse_non_destructive | rapidxml::parse_validate_closing_tags>(
+            copy.data());
     } catch (const rapidxml::parse_error& error) {
         const char* where = error.where<char>();
         std::size_t offset = text.size();
