@@ -143,5 +143,19 @@ TEST(CliMetadata, ReadsBackWhatItWrote) {
     EXPECT_EQ(runCli(folder, {"icc", in, "--colr", "0", "--export", exported}).exitCode, 1);
 }
 
+TEST(CliMetadata, ScriptLinesRunTheSameChanges) {
+    BOXQUILL_NEEDS_SHELL();
+    TempFolder folder;
+    const std::string in = folder.file("in.jp2");
+    const std::string out = folder.file("out.jp2");
+    const std::string script = folder.file("script.txt");
+    writeFile(in, document(concat({kIhdr, kColr})));
+    writeFile(script, textBytes("resolution --display 72\nxmp --set-text '<x/>'\n"));
+    const CliResult ran = runCli(folder, {"run", in, "-o", out, script});
+    ASSERT_EQ(ran.exitCode, 0) << ran.err;
+    const Bytes res = boxBytes("res ", resolution("resd", axis(72, 254), axis(72, 254), 4, 4));
+    EXPECT_EQ(readFile(out), document(concat({kIhdr, kColr, res}), xmpBox("<x/>")));
+}
+
 }  // namespace
 }  // namespace bq::test
