@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -135,10 +136,10 @@ TEST(ResolutionFraction, StoresExactlyWhereTheFieldsAllowElseTheNearest) {
         EXPECT_EQ(fit->exact, row.exact) << row.value;
     }
     // Pi dots per inch has no exact form; the nearest is very near.
-    const auto pi = fitResolution(M_PI, ResolutionUnit::PerInch);
+    const auto pi = fitResolution(std::numbers::pi, ResolutionUnit::PerInch);
     ASSERT_TRUE(pi);
     EXPECT_FALSE(pi->exact);
-    EXPECT_NEAR(*pi->axis.perInch(), M_PI, 1e-8);
+    EXPECT_NEAR(*pi->axis.perInch(), std::numbers::pi, 1e-8);
     EXPECT_FALSE(fitResolution(0, ResolutionUnit::PerInch));
     EXPECT_FALSE(fitResolution(std::nan(""), ResolutionUnit::PerInch));
 }
