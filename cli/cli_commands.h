@@ -7,16 +7,23 @@
 
 namespace bq::cli {
 
-int runList(const CliArgs& args);    // list FILE... [--json]
-int runShow(const CliArgs& args);    // show FILE INDEX
-int runExport(const CliArgs& args);  // export FILE INDEX OUT
-int runImport(const CliArgs& args);  // import FILE INDEX IN -o OUT
-int runAdd(const CliArgs& args);     // add FILE KIND [--at INDEX] [content] -o OUT
-int runEdit(const CliArgs& args);    // edit FILE INDEX (--text T | --text-file F) -o OUT
-int runDelete(const CliArgs& args);  // delete FILE INDEX [--yes] -o OUT
-int runScript(const CliArgs& args);  // run FILE -o OUT SCRIPT
-int runSave(const CliArgs& args);    // save FILE -o OUT
-int runInfo(const CliArgs& args);    // info FILE... [--json] | info FILE INDEX [--json]
+int runList(const CliArgs& args);        // list FILE... [--json]
+int runShow(const CliArgs& args);        // show FILE INDEX
+int runExport(const CliArgs& args);      // export FILE INDEX OUT
+int runImport(const CliArgs& args);      // import FILE INDEX IN -o OUT
+int runAdd(const CliArgs& args);         // add FILE KIND [--at INDEX] [content] -o OUT
+int runEdit(const CliArgs& args);        // edit FILE INDEX (--text T | --text-file F) -o OUT
+int runDelete(const CliArgs& args);      // delete FILE INDEX [--yes] -o OUT
+int runScript(const CliArgs& args);      // run FILE -o OUT SCRIPT
+int runSave(const CliArgs& args);        // save FILE -o OUT
+int runInfo(const CliArgs& args);        // info FILE... [--json] | info FILE INDEX [--json]
+int runResolution(const CliArgs& args);  // resolution FILE [--capture ...] ... -o OUT
+int runIcc(const CliArgs& args);         // icc FILE (--export OUT | --import IN -o OUT)
+int runXmp(const CliArgs& args);         // xmp FILE [(--set-file F | --set-text T) -o OUT]
+
+// Opens FILE, runs `change` with the positionals after FILE, and saves to OUT when the change
+// succeeded and -o was given.
+int openThenChange(const CliArgs& args, int (*change)(Session&, const CliArgs&));
 
 // The changes alone, on a document already open; the positionals start after FILE. A script
 // line runs these, and the commands above run them between an open and a save.
@@ -24,5 +31,8 @@ int editImport(Session& session, const CliArgs& args);  // INDEX IN
 int editAdd(Session& session, const CliArgs& args);     // KIND [--at ...] [content]
 int editText(Session& session, const CliArgs& args);    // INDEX (--text | --text-file)
 int editDelete(Session& session, const CliArgs& args);  // INDEX
+int editResolution(Session& session, const CliArgs& args);
+int editIcc(Session& session, const CliArgs& args);
+int editXmp(Session& session, const CliArgs& args);
 
 }  // namespace bq::cli

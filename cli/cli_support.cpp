@@ -27,10 +27,14 @@ struct OptionName {
 };
 
 constexpr OptionName kOptionNames[] = {
-    {"-o", kOptOutput, true},       {"--at", kOptAt, true},
-    {"--text", kOptText, true},     {"--text-file", kOptTextFile, true},
-    {"--json", kOptJson, false},    {"--yes", kOptYes, false},
-    {"--import", kOptImport, true},
+    {"-o", kOptOutput, true},          {"--at", kOptAt, true},
+    {"--text", kOptText, true},        {"--text-file", kOptTextFile, true},
+    {"--json", kOptJson, false},       {"--yes", kOptYes, false},
+    {"--import", kOptImport, true},    {"--capture", kOptCapture, true},
+    {"--display", kOptDisplay, true},  {"--unit", kOptUnit, true},
+    {"--remove", kOptRemove, true},    {"--export", kOptExport, true},
+    {"--colr", kOptColr, true},        {"--set-file", kOptSetFile, true},
+    {"--set-text", kOptSetText, true},
 };
 
 std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
@@ -45,6 +49,22 @@ std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
             return &args.textFile;
         case kOptImport:
             return &args.importFile;
+        case kOptCapture:
+            return &args.capture;
+        case kOptDisplay:
+            return &args.display;
+        case kOptUnit:
+            return &args.unit;
+        case kOptRemove:
+            return &args.remove;
+        case kOptExport:
+            return &args.exportFile;
+        case kOptColr:
+            return &args.colr;
+        case kOptSetFile:
+            return &args.setFile;
+        case kOptSetText:
+            return &args.setText;
         default:
             return nullptr;
     }

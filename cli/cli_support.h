@@ -30,6 +30,14 @@ enum CliOption : unsigned {
     kOptJson = 1u << 4,      // --json
     kOptYes = 1u << 5,       // --yes
     kOptImport = 1u << 6,    // --import F
+    kOptCapture = 1u << 7,   // --capture H[xV]
+    kOptDisplay = 1u << 8,   // --display H[xV]
+    kOptUnit = 1u << 9,      // --unit dpi|dpcm|ppm
+    kOptRemove = 1u << 10,   // --remove capture|display|both
+    kOptExport = 1u << 11,   // --export OUT
+    kOptColr = 1u << 12,     // --colr N
+    kOptSetFile = 1u << 13,  // --set-file F
+    kOptSetText = 1u << 14,  // --set-text T
 };
 
 struct CliArgs {
@@ -40,6 +48,14 @@ struct CliArgs {
     std::optional<std::string> text;
     std::optional<std::string> textFile;
     std::optional<std::string> importFile;
+    std::optional<std::string> capture;
+    std::optional<std::string> display;
+    std::optional<std::string> unit;
+    std::optional<std::string> remove;
+    std::optional<std::string> exportFile;
+    std::optional<std::string> colr;
+    std::optional<std::string> setFile;
+    std::optional<std::string> setText;
     bool json = false;
     bool yes = false;
     bool help = false;

@@ -39,6 +39,23 @@ constexpr CommandSpec kCommands[] = {
      "Deletes row INDEX (with the boxes nested in it when --yes answers the question), then "
      "saves to OUT.",
      2, kOptOutput | kOptYes, kOptOutput, runDelete, editDelete},
+    {"resolution",
+     "resolution FILE [--capture H[xV]] [--display H[xV]] [--unit dpi|dpcm|ppm] "
+     "[--remove capture|display|both] -o OUT",
+     "Sets or removes the capture and display resolution in the JP2 header (H for both axes, "
+     "HxV horizontal then vertical; dots per inch unless --unit says otherwise), then saves to "
+     "OUT. Every other byte of the file is kept.",
+     1, kOptOutput | kOptYes | kOptCapture | kOptDisplay | kOptUnit | kOptRemove, kOptOutput,
+     runResolution, editResolution},
+    {"icc", "icc FILE [--colr N] (--export OUT.icc | --import IN.icc -o OUT)",
+     "Writes the ICC profile of the first colour specification that has one (or 'colr' box N, "
+     "0-based) to OUT.icc, or replaces the profile of colour specification N (the first when "
+     "none) with IN.icc after checking its header, then saves to OUT.",
+     1, kOptOutput | kOptYes | kOptColr | kOptExport | kOptImport, 0, runIcc, editIcc},
+    {"xmp", "xmp FILE [(--set-file F | --set-text T) -o OUT]",
+     "Prints the XMP packet, or replaces it (adding an XMP box right after the JP2 header when "
+     "there is none) with well-formed XML from F or T, then saves to OUT.",
+     1, kOptOutput | kOptYes | kOptSetFile | kOptSetText, 0, runXmp, editXmp},
     {"run", "run FILE -o OUT SCRIPT",
      "Opens FILE once, runs the lines of SCRIPT (a file, or - for standard input) in order, "
      "and saves to OUT once. A line is an import, add, edit or delete command without FILE "

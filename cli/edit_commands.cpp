@@ -104,23 +104,6 @@ std::optional<int> addDialogButton(std::string_view kind) {
     return std::nullopt;
 }
 
-// Opens FILE, runs the change on the document with the positionals after FILE, and saves to
-// OUT when the change succeeded and the command has an OUT.
-int openThenChange(const CliArgs& args, int (*change)(Session&, const CliArgs&)) {
-    Session session;
-    // --yes answers every question on the way (the child-boxes question, replacing OUT).
-    session.platform.yesAnswer = args.yes;
-    if (!session.open(args.positionals[0])) {
-        return kExitFailure;
-    }
-    CliArgs rest = args;
-    rest.positionals.erase(rest.positionals.begin());
-    if (const int code = change(session, rest); code != kExitOk) {
-        return code;
-    }
-    return args.output ? session.save(*args.output) : kExitOk;
-}
-
 // INDEX OUT: the payload Save button on the row.
 int exportRow(Session& session, const CliArgs& args) {
     int row = -1;
@@ -140,6 +123,23 @@ int exportRow(Session& session, const CliArgs& args) {
 }
 
 }  // namespace
+
+// Opens FILE, runs the change on the document with the positionals after FILE, and saves to
+// OUT when the change succeeded and the command has an OUT.
+int openThenChange(const CliArgs& args, int (*change)(Session&, const CliArgs&)) {
+    Session session;
+    // --yes answers every question on the way (the child-boxes question, replacing OUT).
+    session.platform.yesAnswer = args.yes;
+    if (!session.open(args.positionals[0])) {
+        return kExitFailure;
+    }
+    CliArgs rest = args;
+    rest.positionals.erase(rest.positionals.begin());
+    if (const int code = change(session, rest); code != kExitOk) {
+        return code;
+    }
+    return args.output ? session.save(*args.output) : kExitOk;
+}
 
 int runExport(const CliArgs& args) {
     return openThenChange(args, exportRow);

@@ -34,9 +34,10 @@ int runLine(Session& session, std::string_view line) {
         return session.refuse("unknown command '" + args->command + "'");
     }
     if (command->edit == nullptr || args->help) {
-        return session.refuse("a script line is an import, add, edit or delete command; '" +
-                              std::string(command->name) + (args->help ? " --help" : "") +
-                              "' can't be used in a script");
+        return session.refuse(
+            "a script line is an import, add, edit, delete, resolution, icc or xmp command; '" +
+            std::string(command->name) + (args->help ? " --help" : "") +
+            "' can't be used in a script");
     }
     if (const std::string problem = checkArguments(*args, *command, true); !problem.empty()) {
         return session.refuse(problem + " (a script line: " + scriptLineUsage(*command) + ")");
