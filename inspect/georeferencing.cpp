@@ -105,8 +105,10 @@ Georeferencing georeferencingOf(const GeoTiff& geoTiff) {
     if (m.size() == 16) {
         out.geoTransform = {m[3], m[0], m[1], m[7], m[4], m[5]};
     } else if (tie.size() >= 6 && scale.size() >= 2) {
+        // Rows run down the image: GDAL takes a negative Y scale for a sign written wrongly.
+        const double sy = std::fabs(scale[1]);
         out.geoTransform = {tie[3] - tie[0] * scale[0], scale[0], 0.0,
-                            tie[4] + tie[1] * scale[1], 0.0,      -scale[1]};
+                            tie[4] + tie[1] * sy,       0.0,      -sy};
     }
     // A tiepoint of PixelIsPoint names a pixel's centre; GDAL moves it to the corner.
     if (out.geoTransform && raster == std::uint16_t{2}) {
