@@ -1,6 +1,7 @@
 #include "formats/gml_grid.h"
 
 #include <charconv>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -247,14 +248,20 @@ GmlGridResult decodeGmlGrid(std::string_view xml) {
         return result;
     }
     // rapidxml parses in place, so it gets a copy with the NUL it needs.
-    std::vector<char> text(xml.begin(), xml.end());
-    text.push_back('\0');
+    std::vector<char> text;
     rapidxml::xml_document<char> document;
     try {
+        text.reserve(xml.size() + 1);
+        text.assign(xml.begin(), xml.end());
+        text.push_back('\0');
         document.parse<0>(text.data());
     } catch (const rapidxml::parse_error& error) {
         GmlGridResult result;
         result.fault = std::string("the XML does not parse: ") + error.what();
+        return result;
+    } catch (const std::bad_alloc&) {
+        GmlGridResult result;
+        result.fault = "the XML is too large to parse";
         return result;
     }
     const Node* root = document.first_node();

@@ -250,6 +250,10 @@ bool describeGeoJp2Payload(std::span<const std::uint8_t> payload, Description& d
 }
 
 bool describeGmlText(std::string_view xml, Description& description) {
+    // Most XML boxes hold other things (XMP, metadata): those are not parsed at all.
+    if (xml.find("RectifiedGrid") == std::string_view::npos) {
+        return false;
+    }
     const GmlGridResult result = decodeGmlGrid(xml);
     if (!result.grid) {
         return false;
