@@ -1,30 +1,35 @@
 // Arbitrary bytes as the TIFF of a GeoJP2 box and as the XML of a GMLJP2 root instance, each
-// decoded grid turned into a geotransform as `info` does.
+// described as `info FILE INDEX` prints it, in text and in JSON.
 
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string_view>
+#include <vector>
 
-#include "formats/geotiff.h"
-#include "formats/gml_grid.h"
+#include "box/uuid_box.h"
+#include "inspect/description.h"
 #include "inspect/georeferencing.h"
 
+namespace {
+
+void print(const bq::Description& description) {
+    const auto json = bq::descriptionJson(description);
+    volatile std::size_t sink =
+        bq::descriptionText(description).size() +
+        json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).size();
+    (void)sink;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const bq::GeoTiffResult tiff = bq::decodeGeoTiff(std::span(data, size));
-    if (tiff.geoTiff) {
-        volatile auto sink =
-            bq::geoTiffFields(*tiff.geoTiff).dump().size() +
-            static_cast<std::size_t>(bq::georeferencingOf(*tiff.geoTiff).epsg.has_value());
-        (void)sink;
-    }
-    const bq::GmlGridResult gml =
-        bq::decodeGmlGrid(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (gml.grid) {
-        volatile auto sink =
-            bq::gmlGridFields(*gml.grid).dump().size() +
-            static_cast<std::size_t>(bq::georeferencingOf(*gml.grid).geoTransform.has_value());
-        (void)sink;
-    }
+    std::vector<std::uint8_t> payload(bq::kGeoTiffUuid.begin(), bq::kGeoTiffUuid.end());
+    payload.insert(payload.end(), data, data + size);
+    bq::Description geoJp2;
+    bq::describeGeoJp2Payload(payload, geoJp2);
+    print(geoJp2);
+    bq::Description gml;
+    bq::describeGmlText(std::string_view(reinterpret_cast<const char*>(data), size), gml);
+    print(gml);
     return 0;
 }
