@@ -78,7 +78,7 @@ std::string tagName(std::uint16_t tag) {
     return "tag " + std::to_string(tag);
 }
 
-// The values of an entry of the expected type, or a warning and nothing.
+// True when the entry has one of `types`; else a warning, and its values are not read.
 bool checkType(const Entry& entry, std::initializer_list<std::uint16_t> types, GeoTiff& out) {
     if (std::find(types.begin(), types.end(), entry.type) == types.end()) {
         out.warnings.push_back(tagName(entry.tag) + " has type " + std::to_string(entry.type) +
