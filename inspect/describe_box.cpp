@@ -6,6 +6,7 @@
 #include "box/uuid_box.h"
 #include "formats/box_span.h"
 #include "inspect/decode_box.h"
+#include "inspect/georeferencing.h"
 #include "inspect/header_fields.h"
 #include "inspect/payload_bytes.h"
 
@@ -48,6 +49,7 @@ void describeUuid(const Box& box, Description& description) {
     }
     const auto* uuid = dynamic_cast<const UuidBox*>(&box);
     description.fields["uuid"] = {{"id", hex}, {"geoTiff", uuid != nullptr && uuid->isGeoTiff}};
+    describeGeoJp2Payload(payload->bytes, description);
 }
 
 }  // namespace
@@ -86,6 +88,9 @@ Description describeBox(const Box& box) {
         }
     } else if (box.type == kTypeUuid) {
         describeUuid(box, description);
+    } else if (box.type == kTypeXml) {
+        // Any XML box holding a GML grid: a single box cannot see the labels around it.
+        describeGmlText(box.text(), description);
     }
     return description;
 }

@@ -6,6 +6,7 @@
 #include "codestream/codestream_box.h"
 #include "inspect/decode_box.h"
 #include "inspect/describe_box.h"
+#include "inspect/georeferencing.h"
 #include "inspect/header_fields.h"
 
 namespace bq {
@@ -113,6 +114,11 @@ Description describeFile(std::span<const Box* const> rows) {
     } else {
         warnings.push_back("the file has no codestream");
     }
+    std::optional<RasterSize> size;
+    if (header && header->imageHeader) {
+        size = RasterSize{header->imageHeader->width, header->imageHeader->height};
+    }
+    describeGeoreferencing(rows, size, description);
     return description;
 }
 

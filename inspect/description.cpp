@@ -9,17 +9,13 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Up to four decimals, trailing zeros dropped: resolutions read as 2834.6457, not as every
-// digit a double holds.
+// Twelve significant digits: resolutions read as 2834.64566929, not as every digit a double
+// holds, while coordinates in degrees (7.123456789, a pixel of 9.576245946e-05) keep the
+// digits a georeferencing check needs.
 std::string numberText(double value) {
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.4f", value);
-    std::string text = buffer;
-    text.erase(text.find_last_not_of('0') + 1);
-    if (!text.empty() && text.back() == '.') {
-        text.pop_back();
-    }
-    return text;
+    std::snprintf(buffer, sizeof buffer, "%.12g", value);
+    return buffer;
 }
 
 bool isScalar(const Json& value) {

@@ -6,7 +6,7 @@
 # the script fail. Everything else stays in the work folder.
 #
 # FUZZ_SECONDS   run time per target (60)
-# FUZZ_TARGETS   which targets ("open codestream roundtrip")
+# FUZZ_TARGETS   which targets ("open codestream roundtrip geo")
 # FUZZ_MAX_LEN   the largest input libFuzzer makes (65536)
 # FUZZ_KEEP      1: keep new crash inputs under fuzz/regressions (1)
 # FUZZ_BUILD_DIR the clang build folder (build/fuzz)
@@ -15,7 +15,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-open codestream roundtrip}
+targets=${FUZZ_TARGETS:-open codestream roundtrip geo}
 max_len=${FUZZ_MAX_LEN:-65536}
 keep=${FUZZ_KEEP:-1}
 build=${FUZZ_BUILD_DIR:-$root/build/fuzz}

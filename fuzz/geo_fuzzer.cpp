@@ -1,0 +1,35 @@
+// Arbitrary bytes as the TIFF of a GeoJP2 box and as the XML of a GMLJP2 root instance, each
+// described as `info FILE INDEX` prints it, in text and in JSON.
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "box/uuid_box.h"
+#include "inspect/description.h"
+#include "inspect/georeferencing.h"
+
+namespace {
+
+void print(const bq::Description& description) {
+    const auto json = bq::descriptionJson(description);
+    volatile std::size_t sink =
+        bq::descriptionText(description).size() +
+        json.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).size();
+    (void)sink;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint8_t> payload(bq::kGeoTiffUuid.begin(), bq::kGeoTiffUuid.end());
+    payload.insert(payload.end(), data, data + size);
+    bq::Description geoJp2;
+    bq::describeGeoJp2Payload(payload, geoJp2);
+    print(geoJp2);
+    bq::Description gml;
+    bq::describeGmlText(std::string_view(reinterpret_cast<const char*>(data), size), gml);
+    print(gml);
+    return 0;
+}
