@@ -9,29 +9,26 @@
 #include "formats/jp2_header_rewrite.h"
 #include "formats/resolution_fraction.h"
 #include "formats/xmp_packet.h"
+#include "tests/ui/test_files.h"
 
 namespace bq {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 using Action = ResolutionChange::Action;
 
 Bytes box(const char* type, const Bytes& payload, bool extended = false) {
-    const std::uint64_t length = payload.size() + (extended ? 16 : 8);
-    Bytes b;
-    for (int s = 24; s >= 0; s -= 8)
-        b.push_back(static_cast<std::uint8_t>((extended ? 1 : length) >> s));
-    b.insert(b.end(), type, type + 4);
-    for (int s = 56; extended && s >= 0; s -= 8)
-        b.push_back(static_cast<std::uint8_t>(length >> s));
-    b.insert(b.end(), payload.begin(), payload.end());
-    return b;
+    const std::string_view name(type, 4);
+    if (!extended) {
+        return test::boxBytes(name, payload);
+    }
+    const std::uint64_t length = payload.size() + 16;
+    return test::concat({test::u32Bytes(1), test::textBytes(name),
+                         test::u32Bytes(static_cast<std::uint32_t>(length >> 32)),
+                         test::u32Bytes(static_cast<std::uint32_t>(length)), payload});
 }
 Bytes cat(std::initializer_list<Bytes> parts) {
-    Bytes b;
-    for (const Bytes& p : parts)
-        b.insert(b.end(), p.begin(), p.end());
-    return b;
+    return test::concat(parts);
 }
 
 const Bytes kIhdr = box("ihdr", {0, 0, 0, 2, 0, 0, 0, 3, 0, 3, 7, 7, 0, 0});
