@@ -20,6 +20,7 @@
 #include "tests/win32/script_folder.h"
 #include "ui/app.h"
 #include "ui/control_ids.h"
+#include "ui/jp2_header_edit.h"
 #include "ui/layout.h"
 #include "ui/list_rules.h"
 #include "ui/win32/shell.h"
@@ -603,11 +604,9 @@ TEST_F(ShellTest, TheListsContextMenuOpensByKeyOrAtTheRowClickedWhichItSelects) 
     EXPECT_EQ(shell_->messageLoop(), 1);
     // The file type box is locked: no Delete and no payload Load, as on the panel.
     const auto itemsOf = [](bool unlocked) {
-        return Items{{"&Properties…\tAlt+Enter", true},
-                     {"&Add…\tIns", true},
-                     {"&Delete\tDel", unlocked},
-                     {"&Load payload…", unlocked},
-                     {"&Save payload…", true}};
+        return Items{{"&Properties…\tAlt+Enter", true}, {"&Add…\tIns", true},
+                     {"&Delete\tDel", unlocked},        {"&Load payload…", unlocked},
+                     {"&Save payload…", true},          {"Add &XMP packet", true}};
     };
     EXPECT_EQ(byKey, itemsOf(true));
     EXPECT_EQ(byClick, itemsOf(false));
@@ -667,6 +666,68 @@ TEST_F(ShellTest, ThePayloadSaveButtonProposesTheDocumentNameWithTheBoxExtension
     EXPECT_EQ(written.rfind("<?xml", 0), 0u) << written;
     file.close();
     std::filesystem::remove_all(folder);
+}
+
+TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolutionThatIsSaved) {
+    openSample();
+    const auto folder = std::filesystem::temp_directory_path() / "boxquill-resolution-test";
+    std::filesystem::create_directories(folder);
+    const std::string saved = (folder / "resolution.jp2").string();
+    std::filesystem::remove(saved);
+    Driver driver;
+    driver.then("Alt+Enter on the JP2 header row", [this] {
+        clickRow(jp2HeaderRow(shell_->boxes()));
+        SetFocus(list());
+        pressKeys({VK_MENU, VK_RETURN});
+        return true;
+    });
+    driver.then("Properties, then Resolution…", [this] {
+        const HWND properties = findDialog("Properties");
+        if (properties == nullptr) {
+            return false;
+        }
+        PostMessageW(GetDlgItem(properties, IDC_PROPERTIES_RESOLUTION), BM_CLICK, 0, 0);
+        return true;
+    });
+    driver.then("capture 400 dpi, then OK", [this] {
+        const HWND resolution = findDialog("Resolution");
+        if (resolution == nullptr) {
+            return false;
+        }
+        SetWindowTextW(GetDlgItem(resolution, IDC_RES_CAPTURE_H), L"400");
+        PostMessageW(resolution, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    driver.then("Close the Properties", [this] {
+        const HWND properties = findDialog("Properties");
+        if (findDialog("Resolution") != nullptr || properties == nullptr) {
+            return false;
+        }
+        EXPECT_TRUE(shell_->app().modified());
+        PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    driver.then("Ctrl+S", [this] {
+        if (findDialog("Properties") != nullptr) {
+            return false;
+        }
+        postCommand(IDM_SAVE);
+        return true;
+    });
+    answerFileDialog(driver, "Save As", saved);
+    driver.then("saved", [this] { return !shell_->app().modified(); });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+
+    std::ifstream file(saved, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    file.close();
+    std::filesystem::remove_all(folder);
+    // 400 dpi is 400/254 x 10^4 pixels per metre on both axes: VR_N VR_D HR_N HR_D VR_E HR_E.
+    const std::size_t resc = bytes.find("resc");
+    ASSERT_NE(resc, std::string::npos);
+    EXPECT_EQ(bytes.substr(resc + 4, 10),
+              std::string("\x01\x90\x00\xFE\x01\x90\x00\xFE\x04\x04", 10));
 }
 
 TEST_F(ShellTest, CtrlASelectsThePaneTextOnlyWhenThePaneHasTheFocus) {
