@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "ui/layout.h"
 #include "ui/list_rules.h"
 #include "ui/win32/shell.h"
+#include "ui/xmp_edit.h"
 
 namespace bq::test {
 namespace {
@@ -728,6 +730,85 @@ TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolut
     ASSERT_NE(resc, std::string::npos);
     EXPECT_EQ(bytes.substr(resc + 4, 10),
               std::string("\x01\x90\x00\xFE\x01\x90\x00\xFE\x04\x04", 10));
+}
+
+TEST_F(ShellTest, AddXmpPacketSelectsTheNewRowWhoseEditorRefusesAMalformedPacketAndStaysOpen) {
+    openSample();
+    std::string shown;
+    std::string refusal;
+    Driver driver;
+    driver.then("the menu key", [this] {
+        clickRow(0);
+        SetFocus(list());
+        pressKeys({VK_APPS});
+        return true;
+    });
+    driver.then("the menu, then X", [&] {
+        if (openMenuItems().empty()) {
+            return false;
+        }
+        pressKeys({'X'});
+        return true;
+    });
+    driver.then("the XMP row selected, then Alt+Enter", [this] {
+        const int row = xmpRow(shell_->boxes());
+        if (row < 0 || selectedRow() != row) {
+            return false;
+        }
+        pressKeys({VK_MENU, VK_RETURN});
+        return true;
+    });
+    driver.then("Properties, then Edit XMP…", [this] {
+        const HWND properties = findDialog("Properties");
+        if (properties == nullptr) {
+            return false;
+        }
+        PostMessageW(GetDlgItem(properties, IDC_PROPERTIES_XMP), BM_CLICK, 0, 0);
+        return true;
+    });
+    driver.then("a malformed packet, then OK", [&] {
+        const HWND editor = findDialog("XMP packet");
+        if (editor == nullptr) {
+            return false;
+        }
+        shown = controlTextUtf8(GetDlgItem(editor, IDC_XMP_TEXT));
+        SetWindowTextW(GetDlgItem(editor, IDC_XMP_TEXT), L"<x:xmpmeta");
+        PostMessageW(editor, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    answerMessageBox(driver, "Boxquill - Error!", IDOK, &refusal);
+    driver.then("still open, then Cancel; then Close", [this] {
+        const HWND editor = findDialog("XMP packet");
+        if (editor == nullptr) {
+            return false;
+        }
+        PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    driver.then("Close the Properties", [this] {
+        const HWND properties = findDialog("Properties");
+        if (findDialog("XMP packet") != nullptr || properties == nullptr) {
+            return false;
+        }
+        PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    std::optional<std::string> kept;
+    driver.then("closed, the packet as it was", [&] {
+        if (findDialog("Properties") != nullptr) {
+            return false;
+        }
+        std::string why;
+        kept = xmpPacket(shell_->boxes(), why);
+        return true;
+    });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_TRUE(driver.done());
+    EXPECT_NE(shown.find("W5M0MpCehiHzreSzNTczkc9d"), std::string::npos) << shown;
+    EXPECT_NE(refusal, "");
+    EXPECT_EQ(kept.value_or(""), shown);
 }
 
 TEST_F(ShellTest, CtrlASelectsThePaneTextOnlyWhenThePaneHasTheFocus) {
