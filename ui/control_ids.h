@@ -33,7 +33,30 @@
 #define IDM_SAVE 40002
 #define IDM_OPEN 40003
 #define IDM_PROPERTIES 40004
+#define IDM_ADD_XMP 40005
 
 // The Properties dialog: the box's description and its Close button (IDCANCEL).
 #define IDD_PROPERTIES 135
 #define IDC_PROPERTIES_TEXT 1020
+
+// The Properties dialog's buttons for the row's metadata, shown only where they apply.
+#define IDC_PROPERTIES_XMP 1021
+#define IDC_PROPERTIES_RESOLUTION 1022
+#define IDC_PROPERTIES_EXPORT_ICC 1023
+#define IDC_PROPERTIES_IMPORT_ICC 1024
+
+// The XMP packet editor.
+#define IDD_XMP 136
+#define IDC_XMP_TEXT 1030
+
+// The Resolution editor: capture's controls, then display's, each kind IDC_RES_KIND_STEP apart.
+#define IDD_RESOLUTION 137
+#define IDC_RES_CAPTURE_H 1040
+#define IDC_RES_CAPTURE_V 1041
+#define IDC_RES_CAPTURE_UNIT 1042
+#define IDC_RES_CAPTURE_REMOVE 1043
+#define IDC_RES_DISPLAY_H 1044
+#define IDC_RES_DISPLAY_V 1045
+#define IDC_RES_DISPLAY_UNIT 1046
+#define IDC_RES_DISPLAY_REMOVE 1047
+#define IDC_RES_KIND_STEP 4

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,9 +21,11 @@
 #include "tests/win32/script_folder.h"
 #include "ui/app.h"
 #include "ui/control_ids.h"
+#include "ui/jp2_header_edit.h"
 #include "ui/layout.h"
 #include "ui/list_rules.h"
 #include "ui/win32/shell.h"
+#include "ui/xmp_edit.h"
 
 namespace bq::test {
 namespace {
@@ -603,11 +606,9 @@ TEST_F(ShellTest, TheListsContextMenuOpensByKeyOrAtTheRowClickedWhichItSelects) 
     EXPECT_EQ(shell_->messageLoop(), 1);
     // The file type box is locked: no Delete and no payload Load, as on the panel.
     const auto itemsOf = [](bool unlocked) {
-        return Items{{"&Properties…\tAlt+Enter", true},
-                     {"&Add…\tIns", true},
-                     {"&Delete\tDel", unlocked},
-                     {"&Load payload…", unlocked},
-                     {"&Save payload…", true}};
+        return Items{{"&Properties…\tAlt+Enter", true}, {"&Add…\tIns", true},
+                     {"&Delete\tDel", unlocked},        {"&Load payload…", unlocked},
+                     {"&Save payload…", true},          {"Add &XMP packet", true}};
     };
     EXPECT_EQ(byKey, itemsOf(true));
     EXPECT_EQ(byClick, itemsOf(false));
@@ -667,6 +668,147 @@ TEST_F(ShellTest, ThePayloadSaveButtonProposesTheDocumentNameWithTheBoxExtension
     EXPECT_EQ(written.rfind("<?xml", 0), 0u) << written;
     file.close();
     std::filesystem::remove_all(folder);
+}
+
+TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolutionThatIsSaved) {
+    openSample();
+    const auto folder = std::filesystem::temp_directory_path() / "boxquill-resolution-test";
+    std::filesystem::create_directories(folder);
+    const std::string saved = (folder / "resolution.jp2").string();
+    std::filesystem::remove(saved);
+    Driver driver;
+    driver.then("Alt+Enter on the JP2 header row", [this] {
+        clickRow(jp2HeaderRow(shell_->boxes()));
+        SetFocus(list());
+        pressKeys({VK_MENU, VK_RETURN});
+        return true;
+    });
+    driver.then("Properties, then Resolution…", [this] {
+        const HWND properties = findDialog("Properties");
+        if (properties == nullptr) {
+            return false;
+        }
+        PostMessageW(GetDlgItem(properties, IDC_PROPERTIES_RESOLUTION), BM_CLICK, 0, 0);
+        return true;
+    });
+    driver.then("capture 400 dpi, then OK", [this] {
+        const HWND resolution = findDialog("Resolution");
+        if (resolution == nullptr) {
+            return false;
+        }
+        SetWindowTextW(GetDlgItem(resolution, IDC_RES_CAPTURE_H), L"400");
+        PostMessageW(resolution, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    driver.then("Close the Properties", [this] {
+        const HWND properties = findDialog("Properties");
+        if (findDialog("Resolution") != nullptr || properties == nullptr) {
+            return false;
+        }
+        EXPECT_TRUE(shell_->app().modified());
+        PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    driver.then("Ctrl+S", [this] {
+        if (findDialog("Properties") != nullptr) {
+            return false;
+        }
+        postCommand(IDM_SAVE);
+        return true;
+    });
+    answerFileDialog(driver, "Save As", saved);
+    driver.then("saved", [this] { return !shell_->app().modified(); });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+
+    std::ifstream file(saved, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+    file.close();
+    std::filesystem::remove_all(folder);
+    // 400 dpi is 400/254 x 10^4 pixels per metre on both axes: VR_N VR_D HR_N HR_D VR_E HR_E.
+    const std::size_t resc = bytes.find("resc");
+    ASSERT_NE(resc, std::string::npos);
+    EXPECT_EQ(bytes.substr(resc + 4, 10),
+              std::string("\x01\x90\x00\xFE\x01\x90\x00\xFE\x04\x04", 10));
+}
+
+TEST_F(ShellTest, AddXmpPacketSelectsTheNewRowWhoseEditorRefusesAMalformedPacketAndStaysOpen) {
+    openSample();
+    std::string shown;
+    std::string refusal;
+    Driver driver;
+    driver.then("the menu key", [this] {
+        clickRow(0);
+        SetFocus(list());
+        pressKeys({VK_APPS});
+        return true;
+    });
+    driver.then("the menu, then X", [&] {
+        if (openMenuItems().empty()) {
+            return false;
+        }
+        pressKeys({'X'});
+        return true;
+    });
+    driver.then("the XMP row selected, then Alt+Enter", [this] {
+        const int row = xmpRow(shell_->boxes());
+        if (row < 0 || selectedRow() != row) {
+            return false;
+        }
+        pressKeys({VK_MENU, VK_RETURN});
+        return true;
+    });
+    driver.then("Properties, then Edit XMP…", [this] {
+        const HWND properties = findDialog("Properties");
+        if (properties == nullptr) {
+            return false;
+        }
+        PostMessageW(GetDlgItem(properties, IDC_PROPERTIES_XMP), BM_CLICK, 0, 0);
+        return true;
+    });
+    driver.then("a malformed packet, then OK", [&] {
+        const HWND editor = findDialog("XMP packet");
+        if (editor == nullptr) {
+            return false;
+        }
+        shown = controlTextUtf8(GetDlgItem(editor, IDC_XMP_TEXT));
+        SetWindowTextW(GetDlgItem(editor, IDC_XMP_TEXT), L"<x:xmpmeta");
+        PostMessageW(editor, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    answerMessageBox(driver, "Boxquill - Error!", IDOK, &refusal);
+    driver.then("still open, then Cancel; then Close", [this] {
+        const HWND editor = findDialog("XMP packet");
+        if (editor == nullptr) {
+            return false;
+        }
+        PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    driver.then("Close the Properties", [this] {
+        const HWND properties = findDialog("Properties");
+        if (findDialog("XMP packet") != nullptr || properties == nullptr) {
+            return false;
+        }
+        PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    std::optional<std::string> kept;
+    driver.then("closed, the packet as it was", [&] {
+        if (findDialog("Properties") != nullptr) {
+            return false;
+        }
+        std::string why;
+        kept = xmpPacket(shell_->boxes(), why);
+        return true;
+    });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_TRUE(driver.done());
+    EXPECT_NE(shown.find("W5M0MpCehiHzreSzNTczkc9d"), std::string::npos) << shown;
+    EXPECT_NE(refusal, "");
+    EXPECT_EQ(kept.value_or(""), shown);
 }
 
 TEST_F(ShellTest, CtrlASelectsThePaneTextOnlyWhenThePaneHasTheFocus) {

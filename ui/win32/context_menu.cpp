@@ -30,6 +30,7 @@ constexpr MenuItem kListMenu[] = {
     {IDC_DELETE, L"&Delete\tDel"},
     {IDC_PAYLOAD_LOAD, L"&Load payload\u2026"},
     {IDC_PAYLOAD_SAVE, L"&Save payload\u2026"},
+    {IDM_ADD_XMP, L"Add &XMP packet"},
 };
 
 }  // namespace
@@ -41,6 +42,9 @@ int trackListMenu(HWND owner, POINT at, const std::function<bool(int command)>& 
     }
     for (const MenuItem& item : kListMenu) {
         const UINT state = enabled(item.command) ? MF_ENABLED : MF_GRAYED;
+        if (item.command == IDM_ADD_XMP) {
+            AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
+        }
         AppendMenuW(menu.get(), MF_STRING | state, static_cast<UINT_PTR>(item.command), item.text);
         if (item.command == IDM_PROPERTIES) {
             SetMenuDefaultItem(menu.get(), IDM_PROPERTIES, FALSE);

@@ -16,9 +16,27 @@ using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDelete
 
 // Lives on the stack of runPropertiesDialog, so for as long as the dialog.
 struct DialogState {
-    std::wstring text;
+    const PropertiesActions& actions;
     UniqueFont font;
 };
+
+struct ActionButton {
+    int id;
+    const wchar_t* caption;
+    std::function<bool(HWND)> PropertiesActions::*action;
+};
+
+constexpr ActionButton kActionButtons[] = {
+    {IDC_PROPERTIES_XMP, L"Edit XMP\u2026", &PropertiesActions::editXmp},
+    {IDC_PROPERTIES_RESOLUTION, L"Resolution\u2026", &PropertiesActions::editResolution},
+    {IDC_PROPERTIES_EXPORT_ICC, L"Export profile\u2026", &PropertiesActions::exportProfile},
+    {IDC_PROPERTIES_IMPORT_ICC, L"Import profile\u2026", &PropertiesActions::importProfile},
+};
+
+void showText(HWND dialog, const PropertiesActions& actions) {
+    const std::wstring text = actions.describe ? widen(withCrLf(actions.describe())) : L"";
+    SetWindowTextW(GetDlgItem(dialog, IDC_PROPERTIES_TEXT), text.c_str());
+}
 
 // The dialog's own font made fixed-pitch, so columns in the text line up; it keeps the size
 // the dialog's font has at this screen's dpi.
@@ -60,7 +78,13 @@ INT_PTR CALLBACK propertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
             if (state->font) {
                 SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(state->font.get()), FALSE);
             }
-            SetWindowTextW(pane, state->text.c_str());
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            showText(dialog, state->actions);
+            for (const ActionButton& button : kActionButtons) {
+                const HWND control = GetDlgItem(dialog, button.id);
+                SetWindowTextW(control, button.caption);
+                ShowWindow(control, state->actions.*button.action ? SW_SHOW : SW_HIDE);
+            }
             SetWindowSubclass(pane, &selectAllProc, 1, 0);
             // The pane takes the keys (arrows scroll, Ctrl+C copies), with nothing selected
             // yet, where the dialog's default would select the whole text.
@@ -74,6 +98,19 @@ INT_PTR CALLBACK propertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
                 EndDialog(dialog, LOWORD(wParam));
                 return TRUE;
             }
+            if (const auto* state =
+                    reinterpret_cast<const DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+                state != nullptr && HIWORD(wParam) == BN_CLICKED) {
+                for (const ActionButton& button : kActionButtons) {
+                    const auto& action = state->actions.*button.action;
+                    if (button.id == LOWORD(wParam) && action) {
+                        if (action(dialog)) {
+                            showText(dialog, state->actions);
+                        }
+                        return TRUE;
+                    }
+                }
+            }
             return FALSE;
         default:
             return FALSE;
@@ -82,8 +119,8 @@ INT_PTR CALLBACK propertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
 
 }  // namespace
 
-void runPropertiesDialog(HINSTANCE instance, HWND owner, std::string_view text) {
-    DialogState state{widen(withCrLf(text)), nullptr};
+void runPropertiesDialog(HINSTANCE instance, HWND owner, const PropertiesActions& actions) {
+    DialogState state{actions, nullptr};
     DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PROPERTIES), owner, &propertiesDialogProc,
                     reinterpret_cast<LPARAM>(&state));
 }

@@ -2,12 +2,24 @@
 
 #include <windows.h>
 
-#include <string_view>
+#include <functional>
+#include <string>
 
 namespace bq::win32 {
 
-// The Properties dialog, modal to `owner`: `text` (UTF-8, lines ended by "\n") in a
-// read-only, selectable pane, and a Close button. Returns once it is closed.
-void runPropertiesDialog(HINSTANCE instance, HWND owner, std::string_view text);
+// What the Properties dialog offers for its row beyond the text: each set action gets its
+// button, run with the dialog as the owner of what it opens; true when it changed the document,
+// and the text is then described again.
+struct PropertiesActions {
+    std::function<std::string()> describe;  // the row's text, UTF-8, lines ended by "\n"
+    std::function<bool(HWND)> editXmp;
+    std::function<bool(HWND)> editResolution;
+    std::function<bool(HWND)> exportProfile;
+    std::function<bool(HWND)> importProfile;
+};
+
+// The Properties dialog, modal to `owner`: the row's text in a read-only, selectable pane, the
+// buttons of the actions set and a Close button. Returns once it is closed.
+void runPropertiesDialog(HINSTANCE instance, HWND owner, const PropertiesActions& actions);
 
 }  // namespace bq::win32

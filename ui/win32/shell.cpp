@@ -10,12 +10,15 @@
 #include "stream/utf8_path.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
+#include "ui/jp2_header_edit.h"
 #include "ui/list_rules.h"
 #include "ui/open_document.h"
 #include "ui/properties.h"
 #include "ui/save_document.h"
 #include "ui/win32/context_menu.h"
+#include "ui/win32/metadata_dialogs.h"
 #include "ui/win32/properties_dialog.h"
+#include "ui/xmp_edit.h"
 
 namespace bq::win32 {
 namespace {
@@ -416,7 +419,15 @@ void Shell::onListContextMenu(LPARAM lParam) {
         }
     }
     const int command = trackListMenu(mainWindow_, at, [this](int id) {
-        return id == IDM_PROPERTIES ? boxes_.selectedRow() >= 0 : platform_.isControlEnabled(id);
+        switch (id) {
+            case IDM_PROPERTIES:
+                return boxes_.selectedRow() >= 0;
+            case IDM_ADD_XMP:
+                // Add is enabled exactly while a document is open.
+                return platform_.isControlEnabled(IDC_ADD) && xmpRow(boxes_) < 0;
+            default:
+                return platform_.isControlEnabled(id);
+        }
     });
     runListCommand(command);
 }
@@ -430,6 +441,11 @@ void Shell::runListCommand(int command) {
             break;
         case IDC_ADD:
             addFromUser();
+            break;
+        case IDM_ADD_XMP:
+            if (xmpRow(boxes_) < 0 && setXmpPacket(app_, kEmptyXmpPacket)) {
+                boxes_.selectRow(xmpRow(boxes_));
+            }
             break;
         default:
             panelCommand(app_, command, BN_CLICKED);
@@ -449,9 +465,34 @@ void Shell::addFromUser() {
 
 void Shell::showProperties() {
     const int row = boxes_.selectedRow();
-    if (row >= 0) {
-        runPropertiesDialog(instance_, mainWindow_, propertiesText(app_, row));
+    if (row < 0) {
+        return;
     }
+    // The actions run inside the dialog's procedure, which nothing may be thrown through.
+    const auto action = [this](bool (*run)(Shell&, HWND)) {
+        return [this, run](HWND owner) {
+            bool changed = false;
+            guarded(app_, [&] { changed = run(*this, owner); });
+            return changed;
+        };
+    };
+    PropertiesActions actions;
+    actions.describe = [this, row] { return propertiesText(app_, row); };
+    if (row == xmpRow(boxes_)) {
+        actions.editXmp = action([](Shell& shell, HWND owner) {
+            return runXmpDialog(shell.instance_, owner, shell.app_);
+        });
+    }
+    if (row == jp2HeaderRow(boxes_)) {
+        actions.editResolution = action([](Shell& shell, HWND owner) {
+            return runResolutionDialog(shell.instance_, owner, shell.app_);
+        });
+        actions.exportProfile =
+            action([](Shell& shell, HWND /*owner*/) { return exportProfileToFile(shell.app_); });
+        actions.importProfile =
+            action([](Shell& shell, HWND /*owner*/) { return importProfileFromFile(shell.app_); });
+    }
+    runPropertiesDialog(instance_, mainWindow_, actions);
 }
 
 void moveControl(HWND parent, HWND control, int left, int top, int right, int bottom,
