@@ -5,6 +5,7 @@
 #include "box/file_type_box.h"
 #include "box/uuid_box.h"
 #include "formats/box_span.h"
+#include "formats/xmp_packet.h"
 #include "inspect/decode_box.h"
 #include "inspect/georeferencing.h"
 #include "inspect/header_fields.h"
@@ -49,6 +50,11 @@ void describeUuid(const Box& box, Description& description) {
     }
     const auto* uuid = dynamic_cast<const UuidBox*>(&box);
     description.fields["uuid"] = {{"id", hex}, {"geoTiff", uuid != nullptr && uuid->isGeoTiff}};
+    if (std::equal(kXmpUuid.begin(), kXmpUuid.end(), payload->bytes.begin())) {
+        // The packet itself, as `xmp FILE` prints it.
+        const auto packet = payload->bytes.subspan(16);
+        description.fields["uuid"]["xmp"] = std::string(packet.begin(), packet.end());
+    }
     describeGeoJp2Payload(payload->bytes, description);
 }
 

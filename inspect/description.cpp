@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
 namespace bq {
 
@@ -68,7 +69,21 @@ void writeObject(const Json& object, const std::string& indent, std::string& out
         }
     }
     for (const auto& [key, value] : object.items()) {
-        if (isScalar(value)) {
+        if (value.is_string() &&
+            value.get_ref<const std::string&>().find('\n') != std::string::npos) {
+            // A text of several lines (an XMP packet, a comment) as a block under its key.
+            out += indent + key + ":\n";
+            std::string_view rest = value.get_ref<const std::string&>();
+            while (!rest.empty()) {
+                const std::size_t end = std::min(rest.find('\n'), rest.size());
+                std::string_view line = rest.substr(0, end);
+                if (line.ends_with('\r')) {
+                    line.remove_suffix(1);
+                }
+                out += indent + "  " + scalarText(Json(std::string(line))) + "\n";
+                rest.remove_prefix(std::min(end + 1, rest.size()));
+            }
+        } else if (isScalar(value)) {
             out += indent + key + ":" + std::string(width - key.size() + 1, ' ') +
                    scalarText(value) + "\n";
         } else if (value.is_object()) {
