@@ -73,13 +73,13 @@ void checkColourFit(Jp2Header& header) {
     }
     const std::size_t channels =
         header.componentMapping ? header.componentMapping->size() : header.imageHeader->components;
-    for (const ColourSpec& spec : header.colours) {
-        if (!spec.enumerated) {
+    for (const ColourSpec& colour : header.colours) {
+        if (!colour.enumerated) {
             continue;
         }
-        const int needed = enumeratedSpaceChannels(*spec.enumerated);
+        const int needed = enumeratedSpaceChannels(*colour.enumerated);
         if (needed > 0 && channels < static_cast<std::size_t>(needed)) {
-            header.warnings.push_back("colour space " + enumeratedSpaceName(*spec.enumerated) +
+            header.warnings.push_back("colour space " + enumeratedSpaceName(*colour.enumerated) +
                                       " needs " + std::to_string(needed) +
                                       " channels, the image has " + std::to_string(channels));
         }
@@ -128,13 +128,13 @@ Jp2Header decodeJp2Header(std::span<const std::uint8_t> payload) {
                           box.type, length, header.warnings);
                 break;
             case kColr:
-                if (auto spec = decodeColourSpec(box.payload)) {
-                    if ((spec->method == 2 || spec->method == 3) && !spec->profile) {
+                if (auto colour = decodeColourSpec(box.payload)) {
+                    if ((colour->method == 2 || colour->method == 3) && !colour->profile) {
                         header.warnings.push_back(
                             "the ICC profile in 'colr' is shorter than its header (" +
-                            std::to_string(spec->profileLength) + " bytes)");
+                            std::to_string(colour->profileLength) + " bytes)");
                     }
-                    header.colours.push_back(std::move(*spec));
+                    header.colours.push_back(std::move(*colour));
                 } else {
                     header.warnings.push_back(cutShort(box.type, length));
                 }

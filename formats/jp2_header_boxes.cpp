@@ -25,34 +25,34 @@ std::optional<ImageHeader> decodeImageHeader(std::span<const std::uint8_t> paylo
 
 std::optional<ColourSpec> decodeColourSpec(std::span<const std::uint8_t> payload) {
     ByteReader reader(payload);
-    ColourSpec spec;
+    ColourSpec colour;
     std::uint8_t precedence = 0;
-    reader.u8(spec.method);
+    reader.u8(colour.method);
     reader.u8(precedence);
-    reader.u8(spec.approximation);
+    reader.u8(colour.approximation);
     if (!reader.ok()) {
         return std::nullopt;
     }
-    spec.precedence = static_cast<std::int8_t>(precedence);
-    if (spec.method == 1) {
+    colour.precedence = static_cast<std::int8_t>(precedence);
+    if (colour.method == 1) {
         std::uint32_t value = 0;
         if (!reader.u32(value)) {
             return std::nullopt;
         }
-        spec.enumerated = value;
-    } else if (spec.method == 2 || spec.method == 3) {
+        colour.enumerated = value;
+    } else if (colour.method == 2 || colour.method == 3) {
         const auto profile = reader.rest();
-        spec.profileLength = profile.size();
-        spec.profile = decodeIccProfile(profile);
-    } else if (spec.method == 4) {
+        colour.profileLength = profile.size();
+        colour.profile = decodeIccProfile(profile);
+    } else if (colour.method == 4) {
         const auto uuid = reader.take(16);
         if (!reader.ok()) {
             return std::nullopt;
         }
-        spec.vendor.emplace();
-        std::copy(uuid.begin(), uuid.end(), spec.vendor->begin());
+        colour.vendor.emplace();
+        std::copy(uuid.begin(), uuid.end(), colour.vendor->begin());
     }
-    return spec;
+    return colour;
 }
 
 std::string colourMethodName(std::uint8_t method) {

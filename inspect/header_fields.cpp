@@ -43,20 +43,20 @@ std::string hexText(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
-Json colourFields(const ColourSpec& spec) {
-    Json fields = {{"method", spec.method},
-                   {"methodName", colourMethodName(spec.method)},
-                   {"precedence", spec.precedence},
-                   {"approximation", spec.approximation}};
-    if (spec.enumerated) {
-        fields["enumeratedColourSpace"] = *spec.enumerated;
-        const std::string name = enumeratedSpaceName(*spec.enumerated);
+Json colourFields(const ColourSpec& colour) {
+    Json fields = {{"method", colour.method},
+                   {"methodName", colourMethodName(colour.method)},
+                   {"precedence", colour.precedence},
+                   {"approximation", colour.approximation}};
+    if (colour.enumerated) {
+        fields["enumeratedColourSpace"] = *colour.enumerated;
+        const std::string name = enumeratedSpaceName(*colour.enumerated);
         fields["colourSpace"] = name.empty() ? Json(nullptr) : Json(name);
     }
-    if (spec.method == 2 || spec.method == 3) {
-        Json icc = {{"length", spec.profileLength}};
-        if (spec.profile) {
-            const IccProfile& p = *spec.profile;
+    if (colour.method == 2 || colour.method == 3) {
+        Json icc = {{"length", colour.profileLength}};
+        if (colour.profile) {
+            const IccProfile& p = *colour.profile;
             icc["size"] = p.size;
             icc["version"] = iccVersionText(p);
             icc["class"] = typeName(p.deviceClass);
@@ -67,8 +67,8 @@ Json colourFields(const ColourSpec& spec) {
         }
         fields["iccProfile"] = icc;
     }
-    if (spec.vendor) {
-        fields["vendorUuid"] = hexText(*spec.vendor);
+    if (colour.vendor) {
+        fields["vendorUuid"] = hexText(*colour.vendor);
     }
     return fields;
 }
@@ -107,8 +107,8 @@ Json jp2HeaderFields(const Jp2Header& header) {
         fields["bitsPerComponent"] = depths;
     }
     Json colours = Json::array();
-    for (const ColourSpec& spec : header.colours) {
-        colours.push_back(colourFields(spec));
+    for (const ColourSpec& colour : header.colours) {
+        colours.push_back(colourFields(colour));
     }
     fields["colourSpecs"] = colours;
     if (header.palette) {

@@ -64,20 +64,20 @@ TEST(ColourSpec, EachMethodDecodes) {
         {{4, 0, 0, 1}, -1, "", ""},
     };
     for (const ColourRow& row : rows) {
-        const auto spec = decodeColourSpec(row.payload);
-        ASSERT_EQ(spec.has_value(), row.method >= 0) << row.spaceOrVersion;
-        if (!spec)
+        const auto colour = decodeColourSpec(row.payload);
+        ASSERT_EQ(colour.has_value(), row.method >= 0) << row.spaceOrVersion;
+        if (!colour)
             continue;
-        EXPECT_EQ(spec->method, row.method);
+        EXPECT_EQ(colour->method, row.method);
         std::string got;
-        if (spec->enumerated)
-            got = enumeratedSpaceName(*spec->enumerated);
-        if (spec->profile)
-            got = iccVersionText(*spec->profile);
-        if (spec->vendor)
-            got = std::to_string((*spec->vendor)[0]);
+        if (colour->enumerated)
+            got = enumeratedSpaceName(*colour->enumerated);
+        if (colour->profile)
+            got = iccVersionText(*colour->profile);
+        if (colour->vendor)
+            got = std::to_string((*colour->vendor)[0]);
         EXPECT_EQ(got, row.spaceOrVersion);
-        EXPECT_EQ(spec->profile && spec->profile->description ? *spec->profile->description : "",
+        EXPECT_EQ(colour->profile && colour->profile->description ? *colour->profile->description : "",
                   row.description);
     }
 }
