@@ -77,8 +77,9 @@ TEST(ColourSpec, EachMethodDecodes) {
         if (colour->vendor)
             got = std::to_string((*colour->vendor)[0]);
         EXPECT_EQ(got, row.spaceOrVersion);
-        EXPECT_EQ(colour->profile && colour->profile->description ? *colour->profile->description : "",
-                  row.description);
+        EXPECT_EQ(
+            colour->profile && colour->profile->description ? *colour->profile->description : "",
+            row.description);
     }
 }
 
