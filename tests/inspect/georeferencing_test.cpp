@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -7,6 +8,8 @@
 #include "box/association_box.h"
 #include "box/text_box.h"
 #include "box/uuid_box.h"
+#include "formats/geotiff_tags.h"
+#include "formats/gml_root_instance.h"
 #include "inspect/georeferencing.h"
 #include "tests/formats/tiff_bytes.h"
 
@@ -152,6 +155,46 @@ TEST(Georeferencing, FileWarnsWhenGmlAndGeoJp2Disagree) {
         EXPECT_EQ(d.fields["georeferencing"]["corners"]["lowerRight"],
                   nlohmann::ordered_json::array({500600.0, 4599700.0}));
         EXPECT_TRUE(d.fields["georeferencing"].contains("gml")) << row.xml;
+    }
+}
+
+// What each writer makes reads back as the georeferencing it was given.
+TEST(Georeferencing, WritersRoundTrip) {
+    struct Row {
+        const char* name;
+        Transform gt;
+        int epsg;
+    };
+    const Row rows[] = {
+        {"projected, north up", {500000, 30, 0, 4600060, 0, -20}, 32633},
+        {"geographic, north up", {12, 0.5, 0, 45.25, 0, -0.25}, 4326},
+        {"rotated", {100, 2, 0.5, 200, 0.25, -3}, 3857},
+        {"south up", {100, 2, 0, 200, 0, 3}, 3857},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const bool geographic = isGeographicEpsg(row.epsg);
+        const auto payload = geoJp2Payload(geoTiffTagsFor(row.gt, row.epsg, geographic));
+        ASSERT_TRUE(isGeoTiffPayload(payload));
+        const GeoTiffResult tiff = decodeGeoTiff(std::span(payload).subspan(16));
+        ASSERT_TRUE(tiff.geoTiff);
+        EXPECT_TRUE(tiff.geoTiff->warnings.empty());
+        EXPECT_EQ(tiff.geoTiff->width, 1u);
+        const Georeferencing fromTiff = georeferencingOf(*tiff.geoTiff);
+        EXPECT_EQ(fromTiff.epsg, row.epsg);
+        EXPECT_EQ(fromTiff.geoTransform, row.gt);
+        EXPECT_EQ(fromTiff.rasterType, "PixelIsArea");
+
+        const GmlGridResult gml = decodeGmlGrid(gmlRootInstance(row.gt, row.epsg, 640, 480));
+        ASSERT_TRUE(gml.grid) << gml.fault.value_or("");
+        EXPECT_EQ(gml.grid->axesSwapped, geographic);
+        EXPECT_EQ(gml.grid->high, (std::array<std::int64_t, 2>{639, 479}));
+        const Georeferencing fromGml = georeferencingOf(*gml.grid);
+        EXPECT_EQ(fromGml.epsg, row.epsg);
+        ASSERT_TRUE(fromGml.geoTransform);
+        for (std::size_t i = 0; i < 6; ++i) {
+            EXPECT_NEAR((*fromGml.geoTransform)[i], row.gt[i], 1e-9 * std::fabs(row.gt[i]));
+        }
     }
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+// The XML of a GMLJP2 root instance (version 1): a feature collection holding one rectified
+// grid coverage of the image's codestream.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace bq {
+
+// The root instance for an image of `width` x `height` pixels placed by GDAL's geotransform in
+// the coordinate system of EPSG `epsg`. Coordinates go latitude first for geographic codes, as
+// GML orders them.
+std::string gmlRootInstance(const std::array<double, 6>& geoTransform, int epsg,
+                            std::uint32_t width, std::uint32_t height);
+
+}  // namespace bq
