@@ -25,10 +25,12 @@ std::unique_ptr<Box> makeBox(Placement at, Args&&... args) {
     return box;
 }
 
+}  // namespace
+
 // The GMLJP2 arrangement: an association holding the label "gml.data" and a nested
-// association pairing the label "gml.root-instance" with an empty XML box. Returns the row of
-// the XML box, -1 when a row could not be inserted.
-int insertGmlSet(BoxList& boxes, int index, Placement at) {
+// association pairing the label "gml.root-instance" with an XML box.
+int insertGmlSet(BoxList& boxes, int index, int depth, Box* parent, std::string_view xml) {
+    const Placement at{depth, parent};
     auto outer = makeBox<AssociationBox>(at);
     Box* outerBox = outer.get();
     auto dataLabel = makeBox<LabelBox>({at.depth + 1, outerBox});
@@ -37,10 +39,13 @@ int insertGmlSet(BoxList& boxes, int index, Placement at) {
     Box* innerBox = inner.get();
     auto rootLabel = makeBox<LabelBox>({at.depth + 2, innerBox});
     rootLabel->setText("gml.root-instance");
-    auto xml = makeBox<XmlBox>({at.depth + 2, innerBox});
+    auto xmlBox = makeBox<XmlBox>({at.depth + 2, innerBox});
+    if (!xml.empty()) {
+        xmlBox->setText(xml);
+    }
 
     std::unique_ptr<Box> set[] = {std::move(outer), std::move(dataLabel), std::move(inner),
-                                  std::move(rootLabel), std::move(xml)};
+                                  std::move(rootLabel), std::move(xmlBox)};
     int row = -1;
     for (int i = 0; i < 5; ++i) {
         row = insertBoxRow(boxes, index + i, std::move(set[i]));
@@ -50,8 +55,6 @@ int insertGmlSet(BoxList& boxes, int index, Placement at) {
     }
     return row;
 }
-
-}  // namespace
 
 int insertionIndex(App& app) {
     BoxList& boxes = app.boxes();
@@ -106,7 +109,7 @@ bool addBox(App& app) {
             selectRow = insertBoxRow(boxes, index, makeBox<LabelBox>(at));
             break;
         case IDC_ADD_GML:
-            selectRow = insertGmlSet(boxes, index, at);
+            selectRow = insertGmlSet(boxes, index, at.depth, at.parent);
             break;
         default:
             return false;

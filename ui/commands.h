@@ -38,6 +38,10 @@ int insertionIndex(App& app);
 // (exportBoxPayload); false when it found nothing to act on, was cancelled or failed (a
 // failure has already been shown through showError).
 bool addBox(App& app);
+// Puts the GMLJP2 set at `index` (kAppendRow appends): an association holding the label
+// "gml.data" and a nested association pairing the label "gml.root-instance" with an XML box
+// holding `xml`. The row of the XML box, -1 when a row could not be inserted.
+int insertGmlSet(BoxList& boxes, int index, int depth, Box* parent, std::string_view xml = {});
 bool deleteBox(App& app);
 bool importBoxPayload(App& app);
 bool exportBoxPayload(App& app);

@@ -1,0 +1,220 @@
+#include "ui/georef_edit.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "box/uuid_box.h"
+#include "formats/geotiff.h"
+#include "formats/gml_grid.h"
+#include "formats/gml_root_instance.h"
+#include "formats/jp2_header.h"
+#include "formats/world_file.h"
+#include "inspect/georeferencing.h"
+#include "stream/file_stream.h"
+#include "stream/input_file.h"
+#include "ui/commands.h"
+#include "ui/file_checks.h"
+#include "ui/jp2_header_edit.h"
+#include "ui/save_document.h"
+
+namespace bq {
+
+namespace {
+
+bool isGeoTiffBox(const Box& box) {
+    const auto* uuid = dynamic_cast<const UuidBox*>(&box);
+    return uuid != nullptr && uuid->isGeoTiff;
+}
+
+// The rows nested in the association at `row`.
+int nestedCount(const BoxList& boxes, int row) {
+    const int depth = boxes.boxAt(row)->depth;
+    int nested = 0;
+    for (const Box* next = boxes.boxAt(row + 1); next != nullptr && next->depth > depth;
+         next = boxes.boxAt(row + 1 + nested)) {
+        ++nested;
+    }
+    return nested;
+}
+
+bool isGmlSet(const BoxList& boxes, int row) {
+    const Box* box = boxes.boxAt(row);
+    if (box == nullptr || box->type != kTypeAsoc) {
+        return false;
+    }
+    const int count = nestedCount(boxes, row);
+    for (int i = 1; i <= count; ++i) {
+        const Box* child = boxes.boxAt(row + i);
+        if (child->parent == box && child->type == kTypeLbl) {
+            return child->text() == "gml.data";
+        }
+    }
+    return false;
+}
+
+// The GML root instance that says what `tags` say, or none after showError.
+std::optional<std::string> gmlFor(App& app, const GeoTiffTags& tags) {
+    const GeoTiffResult decoded = decodeGeoTiff(writeGeoTiff(tags));
+    if (!decoded.geoTiff) {
+        app.showError("the georeferencing tags cannot be read back");
+        return std::nullopt;
+    }
+    const Georeferencing georef = georeferencingOf(*decoded.geoTiff);
+    if (!georef.epsg) {
+        app.showError("a GMLJP2 grid needs an EPSG code, and the coordinate system has none");
+        return std::nullopt;
+    }
+    if (!georef.geoTransform) {
+        app.showError("a GMLJP2 grid needs a pixel size, and the tags give only tie points");
+        return std::nullopt;
+    }
+    std::string why;
+    const auto header = jp2HeaderPayload(app.boxes(), why);
+    const auto image = header ? decodeJp2Header(*header).imageHeader : std::nullopt;
+    if (!image) {
+        app.showError("a GMLJP2 grid needs the image size, and the JP2 header gives none" +
+                      (why.empty() ? std::string() : ": " + why));
+        return std::nullopt;
+    }
+    return gmlRootInstance(*georef.geoTransform, *georef.epsg, image->width, image->height);
+}
+
+// Bigger than any world file: six numbers and their line ends.
+constexpr std::uint64_t kMaxWorldFile = 64 * 1024;
+
+}  // namespace
+
+std::optional<GeoTiffTags> geoTiffFileTags(const std::string& path, std::string& why) {
+    // Random access is needed, so a FIFO or device is no GeoTIFF source.
+    if (isSpecialFile(path)) {
+        why = "it is not a regular file";
+        return std::nullopt;
+    }
+    FileStream file;
+    if (!file.open(path, "rb")) {
+        why = "it cannot be opened";
+        return std::nullopt;
+    }
+    const std::int64_t size = file.sizeWide();
+    if (size < 0) {
+        why = "its size cannot be measured";
+        return std::nullopt;
+    }
+    const ReadAt read = [&file](std::uint64_t offset, std::span<std::uint8_t> out) {
+        if (!file.seek(offset)) {
+            return false;
+        }
+        for (std::size_t done = 0; done < out.size();) {
+            const auto step =
+                static_cast<std::uint32_t>(std::min<std::size_t>(out.size() - done, 1u << 30));
+            file.readBytes(out.data() + done, step);
+            done += step;
+        }
+        return file.good();
+    };
+    GeoTiffTagsResult result = readGeoTiffTags(read, static_cast<std::uint64_t>(size));
+    if (!result.tags) {
+        why = result.fault.value_or("it is not a GeoTIFF");
+    }
+    return std::move(result.tags);
+}
+
+std::optional<int> parseEpsgCode(std::string_view text) {
+    if (text.starts_with("EPSG:") || text.starts_with("epsg:")) {
+        text.remove_prefix(5);
+    }
+    int code = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), code);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || code < 1 ||
+        code > 32766) {
+        return std::nullopt;
+    }
+    return code;
+}
+
+std::optional<GeoTiffTags> worldFileTags(const std::string& path, int epsg, std::string& why) {
+    const InputBytes input = readInput(path, kMaxWorldFile);
+    switch (input.error) {
+        case InputError::None:
+            break;
+        case InputError::TooLarge:
+            why = "it is larger than a world file can be";
+            return std::nullopt;
+        default:
+            why = "it cannot be read";
+            return std::nullopt;
+    }
+    const std::string_view text(reinterpret_cast<const char*>(input.bytes.data()),
+                                input.bytes.size());
+    const auto geoTransform = parseWorldFile(text, why);
+    if (!geoTransform) {
+        return std::nullopt;
+    }
+    return geoTiffTagsFor(*geoTransform, epsg, isGeographicEpsg(epsg));
+}
+
+std::vector<int> georeferencingRows(const BoxList& boxes) {
+    std::vector<int> rows;
+    const int count = boxes.rowCount();
+    for (int row = 0; row < count; ++row) {
+        const Box* box = boxes.boxAt(row);
+        if (box == nullptr) {
+            continue;
+        }
+        if (isGeoTiffBox(*box)) {
+            rows.push_back(row);
+        } else if (isGmlSet(boxes, row)) {
+            rows.push_back(row);
+            row += nestedCount(boxes, row);
+        }
+    }
+    return rows;
+}
+
+bool setGeoreferencing(App& app, const GeoTiffTags& tags, GeoreferencingBoxes which) {
+    BoxList& boxes = app.boxes();
+    if (!which.geoJp2 && !which.gml) {
+        return false;
+    }
+    if (jp2HeaderRow(boxes) < 0) {
+        return app.showError("the file has no JP2 header box to put georeferencing after");
+    }
+    std::optional<std::string> gml;
+    if (which.gml && !(gml = gmlFor(app, tags))) {
+        return false;
+    }
+    const std::vector<std::uint8_t> payload = geoJp2Payload(tags);
+    if (payload.size() > kMaxHeldPayload) {
+        return app.showError("the georeferencing tags are too large for a GeoJP2 box");
+    }
+
+    // From the last row back, so the rows still to remove keep their indices.
+    const std::vector<int> old = georeferencingRows(boxes);
+    for (auto row = old.rbegin(); row != old.rend(); ++row) {
+        const bool set = boxes.boxAt(*row)->type == kTypeAsoc;
+        boxes.deleteRows(*row, set ? nestedCount(boxes, *row) + 1 : 1);
+    }
+    int index = jp2HeaderRow(boxes) + 1;
+    int first = -1;
+    if (which.geoJp2) {
+        auto box = std::make_unique<UuidBox>(payload.size(), true);
+        box->data = payload;
+        box->data.push_back(0);
+        first = insertBoxRow(boxes, index++, std::move(box));
+    }
+    if (gml) {
+        const int xmlRow = insertGmlSet(boxes, index, 0, nullptr, *gml);
+        if (first < 0 && xmlRow >= 0) {
+            first = index;
+        }
+    }
+    boxes.repaintAll();
+    if (first >= 0) {
+        boxes.selectRow(first);
+    }
+    app.markModified();
+    refreshAssociationSizes(boxes);
+    return true;
+}
+
+}  // namespace bq
