@@ -20,6 +20,7 @@ int runInfo(const CliArgs& args);        // info FILE... [--json] | info FILE IN
 int runResolution(const CliArgs& args);  // resolution FILE [--capture ...] ... -o OUT
 int runIcc(const CliArgs& args);         // icc FILE (--export OUT | --import IN -o OUT)
 int runXmp(const CliArgs& args);         // xmp FILE [(--set-file F | --set-text T) -o OUT]
+int runGeoref(const CliArgs& args);      // georef FILE (--from G | --world W --epsg C) ... -o OUT
 
 // Opens FILE, runs `change` with the positionals after FILE, and saves to OUT when the change
 // succeeded and -o was given.
@@ -34,5 +35,6 @@ int editDelete(Session& session, const CliArgs& args);  // INDEX
 int editResolution(Session& session, const CliArgs& args);
 int editIcc(Session& session, const CliArgs& args);
 int editXmp(Session& session, const CliArgs& args);
+int editGeoref(Session& session, const CliArgs& args);
 
 }  // namespace bq::cli

@@ -34,7 +34,9 @@ constexpr OptionName kOptionNames[] = {
     {"--display", kOptDisplay, true},  {"--unit", kOptUnit, true},
     {"--remove", kOptRemove, true},    {"--export", kOptExport, true},
     {"--colr", kOptColr, true},        {"--set-file", kOptSetFile, true},
-    {"--set-text", kOptSetText, true},
+    {"--set-text", kOptSetText, true}, {"--from", kOptFrom, true},
+    {"--world", kOptWorld, true},      {"--epsg", kOptEpsg, true},
+    {"--gml", kOptGml, false},         {"--geojp2", kOptGeoJp2, false},
 };
 
 std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
@@ -65,6 +67,27 @@ std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
             return &args.setFile;
         case kOptSetText:
             return &args.setText;
+        case kOptFrom:
+            return &args.from;
+        case kOptWorld:
+            return &args.world;
+        case kOptEpsg:
+            return &args.epsg;
+        default:
+            return nullptr;
+    }
+}
+
+bool* flagSlot(CliArgs& args, CliOption bit) {
+    switch (bit) {
+        case kOptJson:
+            return &args.json;
+        case kOptYes:
+            return &args.yes;
+        case kOptGml:
+            return &args.gml;
+        case kOptGeoJp2:
+            return &args.geoJp2;
         default:
             return nullptr;
     }
@@ -169,7 +192,7 @@ std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, st
         if (option.takesValue) {
             *valueSlot(args, option.bit) = options[i]->results().front();
         } else {
-            (option.bit == kOptJson ? args.json : args.yes) = true;
+            *flagSlot(args, option.bit) = true;
         }
     }
     args.help = help->count() != 0;

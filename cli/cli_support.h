@@ -38,6 +38,11 @@ enum CliOption : unsigned {
     kOptColr = 1u << 12,     // --colr N
     kOptSetFile = 1u << 13,  // --set-file F
     kOptSetText = 1u << 14,  // --set-text T
+    kOptFrom = 1u << 15,     // --from GEOTIFF
+    kOptWorld = 1u << 16,    // --world FILE.j2w
+    kOptEpsg = 1u << 17,     // --epsg CODE
+    kOptGml = 1u << 18,      // --gml
+    kOptGeoJp2 = 1u << 19,   // --geojp2
 };
 
 struct CliArgs {
@@ -56,8 +61,13 @@ struct CliArgs {
     std::optional<std::string> colr;
     std::optional<std::string> setFile;
     std::optional<std::string> setText;
+    std::optional<std::string> from;
+    std::optional<std::string> world;
+    std::optional<std::string> epsg;
     bool json = false;
     bool yes = false;
+    bool gml = false;
+    bool geoJp2 = false;
     bool help = false;
     unsigned given = 0;  // the CliOption bits that appeared
 };

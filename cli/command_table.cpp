@@ -56,6 +56,14 @@ constexpr CommandSpec kCommands[] = {
      "Prints the XMP packet, or replaces it (adding an XMP box right after the JP2 header when "
      "there is none) with well-formed XML from F or T, then saves to OUT.",
      1, kOptOutput | kOptYes | kOptSetFile | kOptSetText, 0, runXmp, editXmp},
+    {"georef",
+     "georef FILE (--from GEOTIFF | --world FILE.j2w --epsg CODE) [--geojp2] [--gml] -o OUT",
+     "Replaces the file's georeferencing (its GeoJP2 boxes and GMLJP2 sets) with a GeoJP2 box, "
+     "a 1 x 1 GeoTIFF carrying the georeferencing tags of GEOTIFF (read without its pixels) or "
+     "of the world file in EPSG CODE, and with --gml a GMLJP2 set (--gml alone: the set "
+     "without the box), right after the JP2 header; then saves to OUT.",
+     1, kOptOutput | kOptYes | kOptFrom | kOptWorld | kOptEpsg | kOptGml | kOptGeoJp2, kOptOutput,
+     runGeoref, editGeoref},
     {"run", "run FILE -o OUT SCRIPT",
      "Opens FILE once, runs the lines of SCRIPT (a file, or - for standard input) in order, "
      "and saves to OUT once. A line is an import, add, edit or delete command without FILE "
