@@ -1,12 +1,16 @@
 // Arbitrary bytes as the TIFF of a GeoJP2 box and as the XML of a GMLJP2 root instance, each
-// described as `info FILE INDEX` prints it, in text and in JSON.
+// described as `info FILE INDEX` prints it, in text and in JSON; and as a whole GeoTIFF file
+// whose georeferencing tags are read.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
 #include "box/uuid_box.h"
+#include "formats/geotiff_tags.h"
 #include "inspect/description.h"
 #include "inspect/georeferencing.h"
 
@@ -31,5 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bq::Description gml;
     bq::describeGmlText(std::string_view(reinterpret_cast<const char*>(data), size), gml);
     print(gml);
+    const auto read = [data, size](std::uint64_t offset, std::span<std::uint8_t> out) {
+        if (offset > size || out.size() > size - offset) {
+            return false;
+        }
+        std::copy_n(data + offset, out.size(), out.begin());
+        return true;
+    };
+    const bq::GeoTiffTagsResult tags = bq::readGeoTiffTags(read, size);
+    volatile std::size_t sink = tags.tags ? tags.tags->asciiParams.size() : tags.fault->size();
+    (void)sink;
     return 0;
 }

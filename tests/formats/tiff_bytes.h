@@ -10,13 +10,14 @@ namespace bq {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A TIFF file in either byte order, the IFD at 8 and out-of-line values behind it.
+// A TIFF file in either byte order, classic or BigTIFF (version 43), the IFD behind the header
+// and out-of-line values behind the IFD.
 struct Tiff {
     bool little;
     Bytes bytes;
     struct Tag {
         std::uint16_t tag, type;
-        std::uint32_t count;
+        std::uint64_t count;
         Bytes values;
     };
     std::vector<Tag> tags;
@@ -53,27 +54,35 @@ struct Tiff {
         tags.back().values.push_back(0);
         return *this;
     }
-    Bytes build(std::uint16_t version = 42) const {
+    // `gap` bytes of pixels between the header and the IFD are counted in the offsets but left
+    // out of the bytes.
+    Bytes build(std::uint16_t version = 42, std::uint64_t gap = 0) const {
+        const bool big = version == 43;
+        const std::size_t field = big ? 8 : 4;
         Bytes b = little ? Bytes{'I', 'I'} : Bytes{'M', 'M'};
         put(b, version, 2);
-        put(b, 8, 4);
-        put(b, tags.size(), 2);
-        std::size_t data = 8 + 2 + tags.size() * 12 + 4;
+        if (big) {
+            put(b, 8, 2);
+            put(b, 0, 2);
+        }
+        put(b, b.size() + field + gap, static_cast<int>(field));
+        put(b, tags.size(), big ? 8 : 2);
+        std::uint64_t data = b.size() + gap + tags.size() * (4 + 2 * field) + field;
         Bytes tail;
         for (const Tag& t : tags) {
             put(b, t.tag, 2);
             put(b, t.type, 2);
-            put(b, t.count, 4);
-            if (t.values.size() <= 4) {
+            put(b, t.count, static_cast<int>(field));
+            if (t.values.size() <= field) {
                 Bytes v = t.values;
-                v.resize(4, 0);
+                v.resize(field, 0);
                 b.insert(b.end(), v.begin(), v.end());
             } else {
-                put(b, data + tail.size(), 4);
+                put(b, data + tail.size(), static_cast<int>(field));
                 tail.insert(tail.end(), t.values.begin(), t.values.end());
             }
         }
-        put(b, 0, 4);
+        put(b, 0, static_cast<int>(field));
         b.insert(b.end(), tail.begin(), tail.end());
         return b;
     }
