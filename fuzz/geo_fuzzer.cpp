@@ -1,6 +1,5 @@
 // Arbitrary bytes as the TIFF of a GeoJP2 box and as the XML of a GMLJP2 root instance, each
-// described as `info FILE INDEX` prints it, in text and in JSON; and as a whole GeoTIFF file
-// whose georeferencing tags are read.
+// described as `info FILE INDEX` prints it, in text and in JSON; and as a whole GeoTIFF file.
 
 #include <algorithm>
 #include <cstddef>
@@ -42,8 +41,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::copy_n(data + offset, out.size(), out.begin());
         return true;
     };
-    const bq::GeoTiffTagsResult tags = bq::readGeoTiffTags(read, size);
-    volatile std::size_t sink = tags.tags ? tags.tags->asciiParams.size() : tags.fault->size();
-    (void)sink;
+    bq::readGeoTiffTags(read, size);
     return 0;
 }

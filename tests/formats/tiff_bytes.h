@@ -10,8 +10,7 @@ namespace bq {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A TIFF file in either byte order, classic or BigTIFF (version 43), the IFD behind the header
-// and out-of-line values behind the IFD.
+// A TIFF or BigTIFF file in either byte order, the IFD behind the header, values behind it.
 struct Tiff {
     bool little;
     Bytes bytes;
@@ -54,17 +53,14 @@ struct Tiff {
         tags.back().values.push_back(0);
         return *this;
     }
-    // `gap` bytes of pixels between the header and the IFD are counted in the offsets but left
-    // out of the bytes.
+    // Version 43 is BigTIFF; the offsets count `gap` bytes of pixels left out after the header.
     Bytes build(std::uint16_t version = 42, std::uint64_t gap = 0) const {
         const bool big = version == 43;
         const std::size_t field = big ? 8 : 4;
         Bytes b = little ? Bytes{'I', 'I'} : Bytes{'M', 'M'};
         put(b, version, 2);
-        if (big) {
-            put(b, 8, 2);
-            put(b, 0, 2);
-        }
+        put(b, 8, big ? 2 : 0);
+        put(b, 0, big ? 2 : 0);
         put(b, b.size() + field + gap, static_cast<int>(field));
         put(b, tags.size(), big ? 8 : 2);
         std::uint64_t data = b.size() + gap + tags.size() * (4 + 2 * field) + field;
