@@ -209,7 +209,10 @@ GmlGridResult decodeGrid(const Node& root) {
     out.origin = {position[0], position[1]};
     out.offset1 = {vectors[0][0], vectors[0][1]};
     out.offset2 = {vectors[1][0], vectors[1][1]};
-    if (out.epsg && isGeographicEpsg(*out.epsg)) {
+    // Only the URN and URL forms name EPSG's own axis order; "EPSG:N" is read x, y, as GDAL
+    // reads it.
+    if (out.epsg && isGeographicEpsg(*out.epsg) && out.srsName &&
+        !startsWithNoCase(*out.srsName, "epsg:")) {
         out.axesSwapped = true;
         for (auto* pair : {&out.origin, &out.offset1, &out.offset2}) {
             std::swap((*pair)[0], (*pair)[1]);

@@ -15,7 +15,7 @@ struct GmlGrid {
     std::optional<std::string> srsName;
     std::optional<int> epsg;
     // Coordinates as x (easting or longitude), y (northing or latitude): swapped from the
-    // file's latitude-first order for a geographic code.
+    // file's latitude-first order for a geographic code named as a URN or URL (not "EPSG:N").
     bool axesSwapped = false;
     std::optional<std::array<std::int64_t, 2>> low;
     std::optional<std::array<std::int64_t, 2>> high;

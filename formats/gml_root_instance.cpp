@@ -27,8 +27,11 @@ std::string pair(std::array<double, 2> xy, bool swap) {
 
 std::string gmlRootInstance(const std::array<double, 6>& gt, int epsg, std::uint32_t width,
                             std::uint32_t height) {
+    // The URN names EPSG's axis order, which for a projected system may be northing first;
+    // without EPSG's tables only the geographic codes' order is known here. Other codes get
+    // "EPSG:N", which readers take as x, y.
     const bool swap = isGeographicEpsg(epsg);
-    const std::string srs = "urn:ogc:def:crs:EPSG::" + std::to_string(epsg);
+    const std::string srs = (swap ? "urn:ogc:def:crs:EPSG::" : "EPSG:") + std::to_string(epsg);
     // The grid's origin is the centre of the first pixel.
     const std::array<double, 2> origin = {gt[0] + (gt[1] + gt[2]) * 0.5,
                                           gt[3] + (gt[4] + gt[5]) * 0.5};

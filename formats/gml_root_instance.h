@@ -9,8 +9,8 @@
 namespace bq {
 
 // The root instance for an image of `width` x `height` pixels placed by GDAL's geotransform in
-// the coordinate system of EPSG `epsg`. Coordinates go latitude first for geographic codes, as
-// GML orders them.
+// the coordinate system of EPSG `epsg`: named "urn:ogc:def:crs:EPSG::N" with latitude first for
+// geographic codes, as GML orders them, else "EPSG:N" with easting first.
 std::string gmlRootInstance(const std::array<double, 6>& geoTransform, int epsg,
                             std::uint32_t width, std::uint32_t height);
 

@@ -45,6 +45,14 @@ TEST(GmlGrid, BothVersionsDecodeGeographicAxesSwapped) {
     EXPECT_FALSE(v2.grid->axesSwapped);
     EXPECT_EQ(v2.grid->origin, (std::array<double, 2>{500015, 4599985}));
     EXPECT_EQ(v2.grid->offset2, (std::array<double, 2>{0, -30}));
+
+    // "EPSG:N" names no axis order: GDAL reads it longitude first.
+    std::string shortName = kVersion1;
+    shortName.replace(shortName.find("urn:ogc:def:crs:EPSG::"), 22, "EPSG:");
+    const GmlGridResult plain = decodeGmlGrid(shortName);
+    ASSERT_TRUE(plain.grid);
+    EXPECT_FALSE(plain.grid->axesSwapped);
+    EXPECT_EQ(plain.grid->origin, (std::array<double, 2>{45.2375, 12.5125}));
 }
 
 TEST(GmlGrid, BrokenOrIncompleteXmlGivesAFaultNotAThrow) {
