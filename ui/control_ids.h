@@ -34,6 +34,7 @@
 #define IDM_OPEN 40003
 #define IDM_PROPERTIES 40004
 #define IDM_ADD_XMP 40005
+#define IDM_SET_GEOREF 40006
 
 // The Properties dialog: the box's description and its Close button (IDCANCEL).
 #define IDD_PROPERTIES 135
@@ -60,3 +61,11 @@
 #define IDC_RES_DISPLAY_UNIT 1046
 #define IDC_RES_DISPLAY_REMOVE 1047
 #define IDC_RES_KIND_STEP 4
+
+// The "Set georeferencing" dialog over a GeoTIFF or world file already chosen.
+#define IDD_GEOREF 138
+#define IDC_GEOREF_FILE 1050
+#define IDC_GEOREF_EPSG 1051
+#define IDC_GEOREF_NOTE 1052
+#define IDC_GEOREF_GEOJP2 1053
+#define IDC_GEOREF_GML 1054

@@ -119,6 +119,23 @@ std::optional<GeoTiffTags> geoTiffFileTags(const std::string& path, std::string&
     return std::move(result.tags);
 }
 
+bool isTiffFile(const std::string& path) {
+    FileStream file;
+    if (isSpecialFile(path) || !file.open(path, "rb")) {
+        return false;
+    }
+    std::uint8_t start[4] = {};
+    file.readBytes(start, sizeof start);
+    if (!file.good()) {
+        return false;
+    }
+    // Byte order, then 42 (classic) or 43 (BigTIFF) in that order.
+    const bool little = start[0] == 'I' && start[1] == 'I' && start[3] == 0;
+    const bool big = start[0] == 'M' && start[1] == 'M' && start[2] == 0;
+    const std::uint8_t version = little ? start[2] : big ? start[3] : 0;
+    return version == 42 || version == 43;
+}
+
 std::optional<int> parseEpsgCode(std::string_view text) {
     if (text.starts_with("EPSG:") || text.starts_with("epsg:")) {
         text.remove_prefix(5);

@@ -16,6 +16,10 @@ namespace bq {
 // with `why` set, when it is not a readable GeoTIFF.
 std::optional<GeoTiffTags> geoTiffFileTags(const std::string& path, std::string& why);
 
+// Whether the file at `path` starts as a TIFF or BigTIFF does; what is chosen as a source of
+// georeferencing is either that or a world file.
+bool isTiffFile(const std::string& path);
+
 // An EPSG code as typed: a whole number from 1 to 32766, the codes a GeoTIFF key can hold.
 std::optional<int> parseEpsgCode(std::string_view text);
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "stream/utf8_path.h"
+#include "tests/ui/test_files.h"
 #include "tests/win32/driver.h"
 #include "tests/win32/script_folder.h"
 #include "ui/app.h"
@@ -608,7 +609,8 @@ TEST_F(ShellTest, TheListsContextMenuOpensByKeyOrAtTheRowClickedWhichItSelects) 
     const auto itemsOf = [](bool unlocked) {
         return Items{{"&Properties…\tAlt+Enter", true}, {"&Add…\tIns", true},
                      {"&Delete\tDel", unlocked},        {"&Load payload…", unlocked},
-                     {"&Save payload…", true},          {"Add &XMP packet", true}};
+                     {"&Save payload…", true},          {"Add &XMP packet", true},
+                     {"Set &georeferencing…", true}};
     };
     EXPECT_EQ(byKey, itemsOf(true));
     EXPECT_EQ(byClick, itemsOf(false));
@@ -809,6 +811,70 @@ TEST_F(ShellTest, AddXmpPacketSelectsTheNewRowWhoseEditorRefusesAMalformedPacket
     EXPECT_NE(shown.find("W5M0MpCehiHzreSzNTczkc9d"), std::string::npos) << shown;
     EXPECT_NE(refusal, "");
     EXPECT_EQ(kept.value_or(""), shown);
+}
+
+TEST_F(ShellTest, SetGeoreferencingFromAWorldFileRefusesABadEpsgCodeThenWritesBothKinds) {
+    const TempFolder folder;
+    const Bytes header = boxBytes("ihdr", {0, 0, 0, 2, 0, 0, 0, 3, 0, 1, 7, 7, 0, 0});
+    writeFile(folder.file("scan.jp2"),
+              concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload), boxBytes("jp2h", header),
+                      boxBytes("jp2c", {0xFF, 0x4F})}));
+    writeFile(folder.file("scan.j2w"), textBytes("30\n0\n0\n-20\n500015\n4600050\n"));
+    shell_->openFromTail(folder.file("scan.jp2"));
+    std::string refusal;
+    SetFocus(list());
+    pressKeys({VK_APPS});
+    Driver driver;
+    driver.then("the menu, then G", [&] {
+        const auto items = openMenuItems();
+        if (items.empty()) {
+            return false;
+        }
+        EXPECT_EQ(items.back(), std::make_pair(std::string("Set &georeferencing…"), true));
+        pressKeys({'G'});
+        return true;
+    });
+    answerFileDialog(driver, "Open", folder.file("scan.j2w"));
+    driver.then("EPSG abc, GMLJP2 too, then OK", [this] {
+        const HWND dialog = findDialog("Set georeferencing");
+        if (dialog == nullptr) {
+            return false;
+        }
+        SetDlgItemTextW(dialog, IDC_GEOREF_EPSG, L"abc");
+        CheckDlgButton(dialog, IDC_GEOREF_GML, BST_CHECKED);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    answerMessageBox(driver, "Boxquill - Error!", IDOK, &refusal);
+    driver.then("still open and nothing changed, then 32633 and OK", [&] {
+        const HWND dialog = findDialog("Set georeferencing");
+        if (dialog == nullptr || findDialog("Boxquill - Error!") != nullptr) {
+            return false;
+        }
+        EXPECT_EQ(GetFocus(), GetDlgItem(dialog, IDC_GEOREF_EPSG));
+        EXPECT_FALSE(shell_->app().modified());
+        SetDlgItemTextW(dialog, IDC_GEOREF_EPSG, L"32633");
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    std::vector<std::string> ids;
+    driver.then("closed", [&] {
+        for (int row = 0; row < rowCount(); ++row) {
+            ids.push_back(cell(row, 0));
+        }
+        EXPECT_EQ(cell(2, 1), "GeoTIFF");
+        EXPECT_EQ(title(), "Boxquill* v1.1.363");
+        EXPECT_EQ(selectedRow(), 2);
+        clickRow(7);
+        EXPECT_NE(text(IDC_CONTENT).find("EPSG::32633"), std::string::npos);
+        return true;
+    });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_NE(refusal.find("32766"), std::string::npos) << refusal;
+    EXPECT_EQ(ids, (std::vector<std::string>{"FTYP", "JP2H", "UUID", "ASOC", "|  LBL ", "|  ASOC",
+                                             "|  |  LBL ", "|  |  XML ", "JP2C"}));
 }
 
 TEST_F(ShellTest, CtrlASelectsThePaneTextOnlyWhenThePaneHasTheFocus) {

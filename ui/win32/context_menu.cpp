@@ -31,6 +31,7 @@ constexpr MenuItem kListMenu[] = {
     {IDC_PAYLOAD_LOAD, L"&Load payload\u2026"},
     {IDC_PAYLOAD_SAVE, L"&Save payload\u2026"},
     {IDM_ADD_XMP, L"Add &XMP packet"},
+    {IDM_SET_GEOREF, L"Set &georeferencing\u2026"},
 };
 
 }  // namespace

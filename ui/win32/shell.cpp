@@ -16,6 +16,7 @@
 #include "ui/properties.h"
 #include "ui/save_document.h"
 #include "ui/win32/context_menu.h"
+#include "ui/win32/georef_dialog.h"
 #include "ui/win32/metadata_dialogs.h"
 #include "ui/win32/properties_dialog.h"
 #include "ui/xmp_edit.h"
@@ -425,6 +426,8 @@ void Shell::onListContextMenu(LPARAM lParam) {
             case IDM_ADD_XMP:
                 // Add is enabled exactly while a document is open.
                 return platform_.isControlEnabled(IDC_ADD) && xmpRow(boxes_) < 0;
+            case IDM_SET_GEOREF:
+                return platform_.isControlEnabled(IDC_ADD) && jp2HeaderRow(boxes_) >= 0;
             default:
                 return platform_.isControlEnabled(id);
         }
@@ -446,6 +449,9 @@ void Shell::runListCommand(int command) {
             if (xmpRow(boxes_) < 0 && setXmpPacket(app_, kEmptyXmpPacket)) {
                 boxes_.selectRow(xmpRow(boxes_));
             }
+            break;
+        case IDM_SET_GEOREF:
+            runGeoreferencingCommand(instance_, mainWindow_, app_);
             break;
         default:
             panelCommand(app_, command, BN_CLICKED);
