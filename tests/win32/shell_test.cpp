@@ -866,7 +866,7 @@ TEST_F(ShellTest, SetGeoreferencingFromAWorldFileRefusesABadEpsgCodeThenWritesBo
         EXPECT_EQ(title(), "Boxquill* v1.1.363");
         EXPECT_EQ(selectedRow(), 2);
         clickRow(7);
-        EXPECT_NE(text(IDC_CONTENT).find("EPSG::32633"), std::string::npos);
+        EXPECT_NE(text(IDC_CONTENT).find("\"EPSG:32633\""), std::string::npos);
         return true;
     });
     closeWhenDone(driver);

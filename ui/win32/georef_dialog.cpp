@@ -4,6 +4,7 @@
 #include <string>
 
 #include "stream/utf8_path.h"
+#include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/georef_edit.h"
 
@@ -15,11 +16,6 @@ struct GeorefState {
     std::string path;
     bool tiff;  // a GeoTIFF names its own coordinate system; a world file needs an EPSG code
 };
-
-std::string fileName(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 std::string editText(HWND edit) {
     const int length = GetWindowTextLengthW(edit);
@@ -57,7 +53,7 @@ bool applyGeoreferencing(HWND dialog, GeorefState& state) {
     }
     if (!tags) {
         std::string message = "Can't take the georeferencing of '";
-        message += fileName(state.path);
+        message += baseName(state.path);
         message += "': ";
         message += why;
         return state.app.showError(message);
@@ -69,7 +65,7 @@ INT_PTR CALLBACK georefDialogProc(HWND dialog, UINT message, WPARAM wParam, LPAR
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         const auto* state = reinterpret_cast<const GeorefState*>(lParam);
-        SetDlgItemTextW(dialog, IDC_GEOREF_FILE, widen(fileName(state->path)).c_str());
+        SetDlgItemTextW(dialog, IDC_GEOREF_FILE, widen(baseName(state->path)).c_str());
         CheckDlgButton(dialog, IDC_GEOREF_GEOJP2, BST_CHECKED);
         const HWND edit = GetDlgItem(dialog, IDC_GEOREF_EPSG);
         SendMessageW(edit, EM_SETLIMITTEXT, 16, 0);
