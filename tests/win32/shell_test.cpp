@@ -702,12 +702,30 @@ TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolut
         PostMessageW(resolution, WM_COMMAND, IDOK, 0);
         return true;
     });
-    driver.then("Close the Properties", [this] {
+    driver.then("Resolution… again", [this] {
         const HWND properties = findDialog("Properties");
         if (findDialog("Resolution") != nullptr || properties == nullptr) {
             return false;
         }
         EXPECT_TRUE(shell_->app().modified());
+        PostMessageW(GetDlgItem(properties, IDC_PROPERTIES_RESOLUTION), BM_CLICK, 0, 0);
+        return true;
+    });
+    driver.then("Resolution opens on what is stored", [this] {
+        const HWND resolution = findDialog("Resolution");
+        if (resolution == nullptr) {
+            return false;
+        }
+        EXPECT_EQ(windowText(GetDlgItem(resolution, IDC_RES_CAPTURE_V)), "400");
+        EXPECT_EQ(windowText(GetDlgItem(resolution, IDC_RES_DISPLAY_H)), "");
+        PostMessageW(resolution, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    driver.then("Close the Properties", [this] {
+        const HWND properties = findDialog("Properties");
+        if (findDialog("Resolution") != nullptr || properties == nullptr) {
+            return false;
+        }
         PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
         return true;
     });

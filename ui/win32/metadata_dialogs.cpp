@@ -1,9 +1,12 @@
 #include "ui/win32/metadata_dialogs.h"
 
+#include <array>
 #include <charconv>
+#include <cstdio>
 #include <optional>
 #include <string>
 
+#include "formats/jp2_header.h"
 #include "formats/resolution_fraction.h"
 #include "stream/input_file.h"
 #include "stream/replace_file.h"
@@ -95,9 +98,49 @@ std::optional<double> positive(const std::string& text) {
     return value;
 }
 
+// The dialog opens on the header's resolutions in dpi; a kind left as it opened is kept as
+// stored, not refitted from its rounded text.
+struct ResolutionState {
+    App& app;
+    std::array<std::string, 4> shown;  // capture H, V, display H, V
+};
+
+std::string dpiText(const ResolutionAxis& axis) {
+    const std::optional<double> perInch = axis.perInch();
+    if (!perInch) {
+        return {};
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", *perInch);
+    return text;
+}
+
+void showStoredResolutions(HWND dialog, ResolutionState& state) {
+    std::string why;
+    const auto payload = jp2HeaderPayload(state.app.boxes(), why);
+    if (!payload) {
+        return;
+    }
+    const Jp2Header header = decodeJp2Header(*payload);
+    const std::optional<Resolution>* kinds[] = {&header.capture, &header.display};
+    for (std::size_t kind = 0; kind < 2; ++kind) {
+        if (!*kinds[kind]) {
+            continue;
+        }
+        state.shown[kind * 2] = dpiText((*kinds[kind])->horizontal);
+        state.shown[kind * 2 + 1] = dpiText((*kinds[kind])->vertical);
+        const int firstId = kind == 0 ? IDC_RES_CAPTURE_H : IDC_RES_DISPLAY_H;
+        for (int axis = 0; axis < 2; ++axis) {
+            SetDlgItemTextW(dialog, firstId + axis,
+                            widen(state.shown[kind * 2 + static_cast<std::size_t>(axis)]).c_str());
+        }
+    }
+}
+
 // One kind's controls read into a change; none, after showError, when they make no sense.
-std::optional<ResolutionChange> readKind(App& app, HWND dialog, int firstId,
+std::optional<ResolutionChange> readKind(const ResolutionState& state, HWND dialog, int firstId,
                                          std::string_view kind) {
+    App& app = state.app;
     ResolutionChange change;
     if (IsDlgButtonChecked(dialog, firstId + 3) == BST_CHECKED) {
         change.action = ResolutionChange::Action::Remove;
@@ -105,8 +148,12 @@ std::optional<ResolutionChange> readKind(App& app, HWND dialog, int firstId,
     }
     const std::string horizontalText = dialogText(GetDlgItem(dialog, firstId));
     const std::string verticalText = dialogText(GetDlgItem(dialog, firstId + 1));
-    if (horizontalText.find_first_not_of(' ') == std::string::npos &&
-        verticalText.find_first_not_of(' ') == std::string::npos) {
+    const std::size_t first = firstId == IDC_RES_CAPTURE_H ? 0 : 2;
+    const bool asShown = horizontalText == state.shown[first] &&
+                         verticalText == state.shown[first + 1] &&
+                         SendMessageW(GetDlgItem(dialog, firstId + 2), CB_GETCURSEL, 0, 0) == 0;
+    if (asShown || (horizontalText.find_first_not_of(' ') == std::string::npos &&
+                    verticalText.find_first_not_of(' ') == std::string::npos)) {
         return change;  // Keep
     }
     const std::optional<double> horizontal = positive(horizontalText);
@@ -137,6 +184,7 @@ std::optional<ResolutionChange> readKind(App& app, HWND dialog, int firstId,
 INT_PTR CALLBACK resolutionDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        showStoredResolutions(dialog, *reinterpret_cast<ResolutionState*>(lParam));
         for (const int unitId : {IDC_RES_CAPTURE_UNIT, IDC_RES_DISPLAY_UNIT}) {
             const HWND combo = GetDlgItem(dialog, unitId);
             for (const wchar_t* unit : {L"dpi", L"dpcm", L"ppm"}) {
@@ -149,26 +197,26 @@ INT_PTR CALLBACK resolutionDialogProc(HWND dialog, UINT message, WPARAM wParam, 
     if (message != WM_COMMAND) {
         return FALSE;
     }
-    auto* app = reinterpret_cast<App*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    auto* state = reinterpret_cast<ResolutionState*>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (LOWORD(wParam) == IDCANCEL) {
         EndDialog(dialog, IDCANCEL);
         return TRUE;
     }
-    if (LOWORD(wParam) == IDOK && app != nullptr) {
+    if (LOWORD(wParam) == IDOK && state != nullptr) {
         const std::optional<ResolutionChange> capture =
-            readKind(*app, dialog, IDC_RES_CAPTURE_H, "Capture");
+            readKind(*state, dialog, IDC_RES_CAPTURE_H, "Capture");
         if (!capture) {
             return TRUE;
         }
         const std::optional<ResolutionChange> display =
-            readKind(*app, dialog, IDC_RES_DISPLAY_H, "Display");
+            readKind(*state, dialog, IDC_RES_DISPLAY_H, "Display");
         if (!display) {
             return TRUE;
         }
         if (capture->action == ResolutionChange::Action::Keep &&
             display->action == ResolutionChange::Action::Keep) {
             EndDialog(dialog, IDCANCEL);
-        } else if (setResolution(*app, *capture, *display)) {
+        } else if (setResolution(state->app, *capture, *display)) {
             EndDialog(dialog, IDOK);
         }
         return TRUE;
@@ -191,8 +239,9 @@ bool runXmpDialog(HINSTANCE instance, HWND owner, App& app) {
 }
 
 bool runResolutionDialog(HINSTANCE instance, HWND owner, App& app) {
+    ResolutionState state{app, {}};
     return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_RESOLUTION), owner, &resolutionDialogProc,
-                           reinterpret_cast<LPARAM>(&app)) == IDOK;
+                           reinterpret_cast<LPARAM>(&state)) == IDOK;
 }
 
 bool exportProfileToFile(App& app) {

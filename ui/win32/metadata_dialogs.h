@@ -20,7 +20,8 @@ inline constexpr std::string_view kEmptyXmpPacket =
 // packet is refused. True when the packet was replaced.
 bool runXmpDialog(HINSTANCE instance, HWND owner, App& app);
 
-// The "Resolution" dialog: capture and display, each set (empty edits keep it) or removed.
+// The "Resolution" dialog, opened on the stored resolutions in dpi: capture and display, each set
+// (edits left as they opened, or empty, keep it) or removed.
 // True when the JP2 header changed.
 bool runResolutionDialog(HINSTANCE instance, HWND owner, App& app);
 
