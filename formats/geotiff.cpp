@@ -8,9 +8,6 @@ namespace bq {
 
 namespace {
 
-constexpr std::array<std::uint8_t, 16> kGeoTiffId = {
-    0xB1, 0x4B, 0xF8, 0xBD, 0x08, 0x3D, 0x4B, 0x43, 0xA5, 0xAE, 0x8C, 0xD7, 0xD5, 0xA6, 0xCE, 0x03};
-
 constexpr std::uint16_t kTagImageWidth = 256;
 constexpr std::uint16_t kTagImageLength = 257;
 constexpr std::uint16_t kTagPixelScale = 33550;
@@ -180,8 +177,8 @@ std::optional<std::uint16_t> GeoTiff::shortKey(std::uint16_t id) const {
 }
 
 bool isGeoTiffPayload(std::span<const std::uint8_t> payload) {
-    return payload.size() >= kGeoTiffId.size() &&
-           std::equal(kGeoTiffId.begin(), kGeoTiffId.end(), payload.begin());
+    return payload.size() >= kGeoJp2Identifier.size() &&
+           std::equal(kGeoJp2Identifier.begin(), kGeoJp2Identifier.end(), payload.begin());
 }
 
 GeoTiffResult decodeGeoTiff(std::span<const std::uint8_t> tiff) {

@@ -1,6 +1,7 @@
 #pragma once
 // The GeoJP2 box: a uuid box whose data is a small TIFF file carrying the GeoTIFF tags.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -8,6 +9,10 @@
 #include <vector>
 
 namespace bq {
+
+// The identifier that opens a GeoJP2 box's payload.
+inline constexpr std::array<std::uint8_t, 16> kGeoJp2Identifier = {
+    0xB1, 0x4B, 0xF8, 0xBD, 0x08, 0x3D, 0x4B, 0x43, 0xA5, 0xAE, 0x8C, 0xD7, 0xD5, 0xA6, 0xCE, 0x03};
 
 // GeoKey ids read by name.
 constexpr std::uint16_t kGeoKeyModelType = 1024;

@@ -2,14 +2,12 @@
 #include <bit>
 #include <cstdint>
 
+#include "formats/geotiff.h"
 #include "formats/geotiff_tags.h"
 
 namespace bq {
 
 namespace {
-
-constexpr std::array<std::uint8_t, 16> kGeoTiffId = {
-    0xB1, 0x4B, 0xF8, 0xBD, 0x08, 0x3D, 0x4B, 0x43, 0xA5, 0xAE, 0x8C, 0xD7, 0xD5, 0xA6, 0xCE, 0x03};
 
 constexpr std::uint16_t kShort = 3;
 constexpr std::uint16_t kLong = 4;
@@ -131,7 +129,7 @@ std::vector<std::uint8_t> writeGeoTiff(const GeoTiffTags& tags) {
 }
 
 std::vector<std::uint8_t> geoJp2Payload(const GeoTiffTags& tags) {
-    std::vector<std::uint8_t> payload(kGeoTiffId.begin(), kGeoTiffId.end());
+    std::vector<std::uint8_t> payload(kGeoJp2Identifier.begin(), kGeoJp2Identifier.end());
     const std::vector<std::uint8_t> tiff = writeGeoTiff(tags);
     payload.insert(payload.end(), tiff.begin(), tiff.end());
     return payload;

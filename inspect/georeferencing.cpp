@@ -79,8 +79,9 @@ void compare(const Georeferencing& geoJp2, const Georeferencing& gml,
     }
 }
 
-// The text of the first label among the rows directly inside `parent`.
-std::map<const Box*, std::string> firstLabels(std::span<const Box* const> rows) {
+}  // namespace
+
+std::map<const Box*, std::string> firstLabelTexts(std::span<const Box* const> rows) {
     std::map<const Box*, std::string> labels;
     for (const Box* box : rows) {
         if (box != nullptr && box->type == kTypeLbl && box->parent != nullptr) {
@@ -89,8 +90,6 @@ std::map<const Box*, std::string> firstLabels(std::span<const Box* const> rows) 
     }
     return labels;
 }
-
-}  // namespace
 
 Georeferencing georeferencingOf(const GeoTiff& geoTiff) {
     Georeferencing out;
@@ -275,7 +274,7 @@ bool describeGmlText(std::string_view xml, Description& description) {
 void describeGeoreferencing(std::span<const Box* const> rows, std::optional<RasterSize> size,
                             Description& description) {
     std::vector<std::string>& warnings = description.warnings;
-    const std::map<const Box*, std::string> labels = firstLabels(rows);
+    const std::map<const Box*, std::string> labels = firstLabelTexts(rows);
     const auto labelled = [&labels](const Box* box, std::string_view label) {
         const auto found = labels.find(box);
         return found != labels.end() && found->second == label;

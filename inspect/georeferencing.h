@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -38,6 +39,9 @@ nlohmann::ordered_json georeferencingFields(const Georeferencing& georef,
                                             std::optional<RasterSize> size);
 nlohmann::ordered_json geoTiffFields(const GeoTiff& geoTiff);
 nlohmann::ordered_json gmlGridFields(const GmlGrid& grid);
+
+// Each association's first label among the rows directly inside it, by the association.
+std::map<const Box*, std::string> firstLabelTexts(std::span<const Box* const> rows);
 
 // The file's georeferencing from its rows: the GeoJP2 box (preferred, as GDAL does) or the
 // XML box of the "gml.root-instance" association inside "gml.data", with warnings when the

@@ -14,4 +14,17 @@ int insertBoxRow(BoxList& boxes, int index, std::unique_ptr<Box> box) {
     return row;
 }
 
+int nestedRowCount(const BoxList& boxes, int row) {
+    const Box* box = boxes.boxAt(row);
+    if (box == nullptr) {
+        return 0;
+    }
+    int nested = 0;
+    for (const Box* next = boxes.boxAt(row + 1); next != nullptr && next->depth > box->depth;
+         next = boxes.boxAt(row + 1 + nested)) {
+        ++nested;
+    }
+    return nested;
+}
+
 }  // namespace bq

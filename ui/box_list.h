@@ -58,4 +58,8 @@ class BoxList {
 // box is then destroyed).
 int insertBoxRow(BoxList& boxes, int index, std::unique_ptr<Box> box);
 
+// How many rows are nested in the box of `row`: the rows right behind it with a greater depth.
+// The rows, not the size, since an association's size is 0 from reading until the next refresh.
+int nestedRowCount(const BoxList& boxes, int row);
+
 }  // namespace bq

@@ -10,18 +10,10 @@ bool deleteBox(App& app) {
     if (box == nullptr || box->isLocked()) {
         return false;
     }
-    // The nested boxes are the rows right behind an association with a greater depth. The
-    // question follows those rows, not the size: an association's size is 0 from reading
-    // until the next refresh, and its children must not go unasked in that window.
-    int nested = 0;
-    if (box->type == kTypeAsoc) {
-        for (const Box* next = boxes.boxAt(row + 1); next != nullptr && next->depth > box->depth;
-             next = boxes.boxAt(row + 1 + nested)) {
-            ++nested;
-        }
-        if (nested > 0 && !app.platform().askYesNo(kConfirmationCaption, kDeleteChildrenQuestion)) {
-            return false;
-        }
+    // The question follows the nested rows, not the size, so children never go unasked.
+    const int nested = box->type == kTypeAsoc ? nestedRowCount(boxes, row) : 0;
+    if (nested > 0 && !app.platform().askYesNo(kConfirmationCaption, kDeleteChildrenQuestion)) {
+        return false;
     }
     // Nested boxes go whether locked or not, all at once: one row at a time would cost each
     // remaining row a move per deletion.

@@ -26,32 +26,6 @@ bool isGeoTiffBox(const Box& box) {
     return uuid != nullptr && uuid->isGeoTiff;
 }
 
-// The rows nested in the association at `row`.
-int nestedCount(const BoxList& boxes, int row) {
-    const int depth = boxes.boxAt(row)->depth;
-    int nested = 0;
-    for (const Box* next = boxes.boxAt(row + 1); next != nullptr && next->depth > depth;
-         next = boxes.boxAt(row + 1 + nested)) {
-        ++nested;
-    }
-    return nested;
-}
-
-bool isGmlSet(const BoxList& boxes, int row) {
-    const Box* box = boxes.boxAt(row);
-    if (box == nullptr || box->type != kTypeAsoc) {
-        return false;
-    }
-    const int count = nestedCount(boxes, row);
-    for (int i = 1; i <= count; ++i) {
-        const Box* child = boxes.boxAt(row + i);
-        if (child->parent == box && child->type == kTypeLbl) {
-            return child->text() == "gml.data";
-        }
-    }
-    return false;
-}
-
 // The GML root instance that says what `tags` say, or none after showError.
 std::optional<std::string> gmlFor(App& app, const GeoTiffTags& tags) {
     const GeoTiffResult decoded = decodeGeoTiff(writeGeoTiff(tags));
@@ -171,18 +145,27 @@ std::optional<GeoTiffTags> worldFileTags(const std::string& path, int epsg, std:
 }
 
 std::vector<int> georeferencingRows(const BoxList& boxes) {
-    std::vector<int> rows;
     const int count = boxes.rowCount();
+    std::vector<const Box*> all;
+    all.reserve(static_cast<std::size_t>(std::max(count, 0)));
     for (int row = 0; row < count; ++row) {
-        const Box* box = boxes.boxAt(row);
+        all.push_back(boxes.boxAt(row));
+    }
+    // One pass for the labels, and a set's rows skipped whole: nested associations cost no
+    // more than flat ones.
+    const std::map<const Box*, std::string> labels = firstLabelTexts(all);
+    std::vector<int> rows;
+    for (int row = 0; row < count; ++row) {
+        const Box* box = all[static_cast<std::size_t>(row)];
         if (box == nullptr) {
             continue;
         }
         if (isGeoTiffBox(*box)) {
             rows.push_back(row);
-        } else if (isGmlSet(boxes, row)) {
+        } else if (const auto label = labels.find(box);
+                   box->type == kTypeAsoc && label != labels.end() && label->second == "gml.data") {
             rows.push_back(row);
-            row += nestedCount(boxes, row);
+            row += nestedRowCount(boxes, row);
         }
     }
     return rows;
@@ -209,7 +192,7 @@ bool setGeoreferencing(App& app, const GeoTiffTags& tags, GeoreferencingBoxes wh
     const std::vector<int> old = georeferencingRows(boxes);
     for (auto row = old.rbegin(); row != old.rend(); ++row) {
         const bool set = boxes.boxAt(*row)->type == kTypeAsoc;
-        boxes.deleteRows(*row, set ? nestedCount(boxes, *row) + 1 : 1);
+        boxes.deleteRows(*row, set ? nestedRowCount(boxes, *row) + 1 : 1);
     }
     int index = jp2HeaderRow(boxes) + 1;
     int first = -1;
