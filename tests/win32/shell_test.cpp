@@ -895,6 +895,62 @@ TEST_F(ShellTest, SetGeoreferencingFromAWorldFileRefusesABadEpsgCodeThenWritesBo
                                              "|  |  LBL ", "|  |  XML ", "JP2C"}));
 }
 
+TEST_F(ShellTest, AProfileImportedThroughPropertiesExportsAsTheSameBytes) {
+    const TempFolder folder;
+    // An RGB image whose colour is sRGB by name; the profile's size field is its length.
+    Bytes profile(132, 0);
+    const Bytes size = u32Bytes(132);
+    std::copy(size.begin(), size.end(), profile.begin());
+    for (const auto& [at, text] : {std::pair<std::size_t, std::string_view>{16, "RGB "},
+                                   std::pair<std::size_t, std::string_view>{36, "acsp"}}) {
+        std::copy(text.begin(), text.end(), profile.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    profile.back() = 0x7E;
+    const Bytes header = concat({boxBytes("ihdr", {0, 0, 0, 2, 0, 0, 0, 3, 0, 3, 7, 7, 0, 0}),
+                                 boxBytes("colr", {1, 0, 0, 0, 0, 0, 16})});
+    writeFile(folder.file("scan.jp2"),
+              concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload), boxBytes("jp2h", header),
+                      boxBytes("jp2c", {0xFF, 0x4F})}));
+    writeFile(folder.file("in.icc"), profile);
+    shell_->openFromTail(folder.file("scan.jp2"));
+    Driver driver;
+    driver.then("Alt+Enter on the JP2 header row", [this] {
+        clickRow(jp2HeaderRow(shell_->boxes()));
+        SetFocus(list());
+        pressKeys({VK_MENU, VK_RETURN});
+        return true;
+    });
+    const auto click = [this](int button) {
+        return [this, button] {
+            const HWND properties = findDialog("Properties");
+            if (properties == nullptr || findDialog("Open") != nullptr ||
+                findDialog("Save As") != nullptr) {
+                return false;
+            }
+            PostMessageW(GetDlgItem(properties, button), BM_CLICK, 0, 0);
+            return true;
+        };
+    };
+    driver.then("Import profile…", click(IDC_PROPERTIES_IMPORT_ICC));
+    answerFileDialog(driver, "Open", folder.file("in.icc"));
+    driver.then("Export profile…", click(IDC_PROPERTIES_EXPORT_ICC));
+    answerFileDialog(driver, "Save As", folder.file("out.icc"));
+    driver.then("Close the Properties", [this] {
+        const HWND properties = findDialog("Properties");
+        if (properties == nullptr || findDialog("Save As") != nullptr) {
+            return false;
+        }
+        EXPECT_TRUE(shell_->app().modified());
+        PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_TRUE(driver.done());
+    EXPECT_EQ(readFile(folder.file("out.icc")), profile);
+}
+
 TEST_F(ShellTest, CtrlASelectsThePaneTextOnlyWhenThePaneHasTheFocus) {
     openSample();
     clickRow(kXmlRow);

@@ -25,7 +25,8 @@ bool runXmpDialog(HINSTANCE instance, HWND owner, App& app);
 // True when the JP2 header changed.
 bool runResolutionDialog(HINSTANCE instance, HWND owner, App& app);
 
-// The first colour profile written to a file the user chooses; true when written.
+// The first colour profile written to a file the user chooses. Always false: the document does
+// not change (a failure is shown).
 bool exportProfileToFile(App& app);
 // A profile file the user chooses put in the first colour specification; true when it is.
 bool importProfileFromFile(App& app);
