@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "stream/utf8_path.h"
+#include "tests/formats/tiff_bytes.h"
 #include "tests/ui/test_files.h"
 #include "tests/win32/driver.h"
 #include "tests/win32/script_folder.h"
@@ -893,6 +894,52 @@ TEST_F(ShellTest, SetGeoreferencingFromAWorldFileRefusesABadEpsgCodeThenWritesBo
     EXPECT_NE(refusal.find("32766"), std::string::npos) << refusal;
     EXPECT_EQ(ids, (std::vector<std::string>{"FTYP", "JP2H", "UUID", "ASOC", "|  LBL ", "|  ASOC",
                                              "|  |  LBL ", "|  |  XML ", "JP2C"}));
+}
+
+TEST_F(ShellTest, SetGeoreferencingFromAGeoTiffNeedsNoCode) {
+    const TempFolder folder;
+    const Bytes header = boxBytes("ihdr", {0, 0, 0, 2, 0, 0, 0, 3, 0, 1, 7, 7, 0, 0});
+    writeFile(folder.file("scan.jp2"),
+              concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload), boxBytes("jp2h", header),
+                      boxBytes("jp2c", {0xFF, 0x4F})}));
+    Tiff tiff{false, {}, {}};
+    tiff.doubles(33550, {30, 20, 0})
+        .doubles(33922, {0, 0, 0, 500000, 4600060, 0})
+        .shorts(34735, {1, 1, 0, 2, 1024, 0, 1, 1, 3072, 0, 1, 32633});
+    writeFile(folder.file("scene.tif"), tiff.build());
+    shell_->openFromTail(folder.file("scan.jp2"));
+    SetFocus(list());
+    pressKeys({VK_APPS});
+    Driver driver;
+    driver.then("the menu, then G", [&] {
+        if (openMenuItems().empty()) {
+            return false;
+        }
+        pressKeys({'G'});
+        return true;
+    });
+    answerFileDialog(driver, "Open", folder.file("scene.tif"));
+    driver.then("no code asked, then OK", [this] {
+        const HWND dialog = findDialog("Set georeferencing");
+        if (dialog == nullptr) {
+            return false;
+        }
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_GEOREF_EPSG)));
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    driver.then("closed", [this] {
+        if (findDialog("Set georeferencing") != nullptr) {
+            return false;
+        }
+        EXPECT_EQ(rowCount(), 4);
+        EXPECT_EQ(cell(2, 1), "GeoTIFF");
+        return true;
+    });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_TRUE(driver.done());
 }
 
 TEST_F(ShellTest, AProfileImportedThroughPropertiesExportsAsTheSameBytes) {
