@@ -48,8 +48,8 @@ constexpr CommandSpec kCommands[] = {
      1, kOptOutput | kOptYes | kOptCapture | kOptDisplay | kOptUnit | kOptRemove, kOptOutput,
      runResolution, editResolution},
     {"icc", "icc FILE [--colr N] (--export OUT.icc | --import IN.icc -o OUT)",
-     "Writes the ICC profile of the first colour specification that has one (or 'colr' box N, "
-     "0-based) to OUT.icc, or replaces the profile of colour specification N (the first when "
+     "Writes the ICC profile of the first colour box that has one (or 'colr' box N, "
+     "0-based) to OUT.icc, or replaces the profile of colour box N (the first when "
      "none) with IN.icc after checking its header, then saves to OUT.",
      1, kOptOutput | kOptYes | kOptColr | kOptExport | kOptImport, 0, runIcc, editIcc},
     {"xmp", "xmp FILE [(--set-file F | --set-text T) -o OUT]",

@@ -11,7 +11,7 @@ namespace bq {
 // the signature is unknown.
 std::optional<int> iccSpaceChannels(std::uint32_t colourSpace);
 
-// Why a profile cannot go into a colour specification of an image with `channels` colour
+// Why a profile cannot go into a colour box of an image with `channels` colour
 // channels: its size field is not its size, the 'acsp' signature is missing, or its colour
 // space does not fit. Empty when it can.
 std::string iccImportProblem(std::span<const std::uint8_t> profile, int channels);

@@ -167,7 +167,7 @@ Jp2Header decodeJp2Header(std::span<const std::uint8_t> payload) {
                                       : "the JP2 header has no image header");
     }
     if (header.colours.empty()) {
-        header.warnings.push_back("the JP2 header has no colour specification");
+        header.warnings.push_back("the JP2 header has no colour box");
     }
     checkDepths(header);
     checkColourFit(header);

@@ -154,8 +154,8 @@ Part* colourPart(std::vector<Part>& parts, std::size_t colr, std::string& why) {
             return &part;
         }
     }
-    why = "the JP2 header has " + std::to_string(seen) + " colour specification box" +
-          (seen == 1 ? "" : "es") + ", none numbered " + std::to_string(colr);
+    why = "the JP2 header has " + std::to_string(seen) + " colour box" + (seen == 1 ? "" : "es") +
+          ", none numbered " + std::to_string(colr);
     return nullptr;
 }
 
@@ -212,7 +212,7 @@ std::optional<std::vector<std::uint8_t>> setJp2Profile(std::span<const std::uint
         return std::nullopt;
     }
     if (part->payload.size() < 3) {
-        why = "colour specification " + std::to_string(colr) + " is cut short";
+        why = "colour box " + std::to_string(colr) + " is cut short";
         return std::nullopt;
     }
     const std::uint8_t method = part->payload[0] == 3 ? 3 : 2;
@@ -248,11 +248,11 @@ std::optional<std::vector<std::uint8_t>> jp2Profile(std::span<const std::uint8_t
         return std::nullopt;
     }
     if (part->payload.empty() || (part->payload[0] != 2 && part->payload[0] != 3)) {
-        why = "colour specification " + std::to_string(colr) + " holds no ICC profile";
+        why = "colour box " + std::to_string(colr) + " holds no ICC profile";
         return std::nullopt;
     }
     if (part->payload.size() < 3) {
-        why = "colour specification " + std::to_string(colr) + " is cut short";
+        why = "colour box " + std::to_string(colr) + " is cut short";
         return std::nullopt;
     }
     return std::vector<std::uint8_t>(part->payload.begin() + 3, part->payload.end());

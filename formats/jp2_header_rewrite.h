@@ -28,7 +28,7 @@ std::optional<std::vector<std::uint8_t>> setJp2Resolution(std::span<const std::u
                                                           const ResolutionChange& display,
                                                           std::string& why);
 
-// The new payload of a JP2 header whose colour specification number `colr` (0-based among the
+// The new payload of a JP2 header whose colour box number `colr` (0-based among the
 // 'colr' boxes) holds `profile`: method 2 or 3 as it was (2 for any other), precedence and
 // approximation kept. None, with `why` set, when the header is unreadable or has no such box.
 std::optional<std::vector<std::uint8_t>> setJp2Profile(std::span<const std::uint8_t> payload,
@@ -36,9 +36,9 @@ std::optional<std::vector<std::uint8_t>> setJp2Profile(std::span<const std::uint
                                                        std::span<const std::uint8_t> profile,
                                                        std::string& why);
 
-// The index (among the 'colr' boxes) of the first colour specification with an ICC profile.
+// The index (among the 'colr' boxes) of the first colour box with an ICC profile.
 std::optional<std::size_t> firstProfileColour(std::span<const std::uint8_t> payload);
-// The profile bytes of colour specification number `colr`; none, with `why`, when it has none.
+// The profile bytes of colour box number `colr`; none, with `why`, when it has none.
 std::optional<std::vector<std::uint8_t>> jp2Profile(std::span<const std::uint8_t> payload,
                                                     std::size_t colr, std::string& why);
 

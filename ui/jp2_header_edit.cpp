@@ -123,7 +123,7 @@ std::optional<std::vector<std::uint8_t>> colourProfile(const BoxList& boxes,
     if (!colr) {
         colr = firstProfileColour(*payload);
         if (!colr) {
-            why = "no colour specification in the JP2 header holds an ICC profile";
+            why = "no colour box in the JP2 header holds an ICC profile";
             return std::nullopt;
         }
     }

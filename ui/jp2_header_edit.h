@@ -33,11 +33,11 @@ bool changeJp2Header(App& app, const Jp2HeaderChange& change);
 
 bool setResolution(App& app, const ResolutionChange& capture, const ResolutionChange& display);
 
-// Replaces the profile of colour specification `colr` (the first one when none), after checking
+// Replaces the profile of colour box `colr` (the first one when none), after checking
 // the profile against the image's colour channels.
 bool importColourProfile(App& app, std::optional<std::size_t> colr,
                          std::span<const std::uint8_t> profile);
-// The profile of colour specification `colr`, or of the first with a profile when none.
+// The profile of colour box `colr`, or of the first with a profile when none.
 std::optional<std::vector<std::uint8_t>> colourProfile(const BoxList& boxes,
                                                        std::optional<std::size_t> colr,
                                                        std::string& why);

@@ -28,7 +28,7 @@ bool runResolutionDialog(HINSTANCE instance, HWND owner, App& app);
 // The first colour profile written to a file the user chooses. Always false: the document does
 // not change (a failure is shown).
 bool exportProfileToFile(App& app);
-// A profile file the user chooses put in the first colour specification; true when it is.
+// A profile file the user chooses put in the first colour box; true when it is.
 bool importProfileFromFile(App& app);
 
 }  // namespace bq::win32
