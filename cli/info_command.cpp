@@ -12,8 +12,8 @@
 
 #include "cli/cli_commands.h"
 #include "cli/output.h"
-#include "inspect/describe_box.h"
-#include "inspect/describe_file.h"
+#include "describe/describe_box.h"
+#include "describe/describe_file.h"
 #include "stream/file_stream.h"
 
 namespace bq::cli {

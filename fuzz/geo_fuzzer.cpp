@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "box/uuid_box.h"
+#include "describe/description.h"
+#include "describe/georeferencing.h"
 #include "formats/geotiff_tags.h"
-#include "inspect/description.h"
-#include "inspect/georeferencing.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <charconv>
 
 #include "box/uuid_box.h"
+#include "describe/georeferencing.h"
 #include "formats/geotiff.h"
 #include "formats/gml_grid.h"
 #include "formats/gml_root_instance.h"
 #include "formats/jp2_header.h"
 #include "formats/world_file.h"
-#include "inspect/georeferencing.h"
 #include "stream/file_stream.h"
 #include "stream/input_file.h"
 #include "ui/commands.h"

@@ -2,9 +2,9 @@
 
 #include <new>
 
+#include "describe/payload_bytes.h"
 #include "formats/icc_import_check.h"
 #include "formats/jp2_header.h"
-#include "inspect/payload_bytes.h"
 #include "ui/save_document.h"
 
 namespace bq {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "inspect/describe_box.h"
+#include "describe/describe_box.h"
 
 namespace bq {
 

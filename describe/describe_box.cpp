@@ -1,15 +1,15 @@
-#include "inspect/describe_box.h"
+#include "describe/describe_box.h"
 
 #include <algorithm>
 
 #include "box/file_type_box.h"
 #include "box/uuid_box.h"
+#include "describe/decode_box.h"
+#include "describe/georeferencing.h"
+#include "describe/header_fields.h"
+#include "describe/payload_bytes.h"
 #include "formats/box_span.h"
 #include "formats/xmp_packet.h"
-#include "inspect/decode_box.h"
-#include "inspect/georeferencing.h"
-#include "inspect/header_fields.h"
-#include "inspect/payload_bytes.h"
 
 namespace bq {
 

@@ -1,4 +1,4 @@
-#include "inspect/payload_bytes.h"
+#include "describe/payload_bytes.h"
 
 #include <new>
 

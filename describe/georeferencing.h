@@ -10,9 +10,9 @@
 #include <string>
 
 #include "box/box.h"
+#include "describe/description.h"
 #include "formats/geotiff.h"
 #include "formats/gml_grid.h"
-#include "inspect/description.h"
 
 namespace bq {
 

@@ -1,4 +1,4 @@
-#include "inspect/description.h"
+#include "describe/description.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
-#include "inspect/decode_box.h"
+#include "describe/decode_box.h"
 
-#include "inspect/payload_bytes.h"
+#include "describe/payload_bytes.h"
 #include "stream/file_stream.h"
 #include "stream/memory_stream.h"
 #include "stream/window_stream.h"

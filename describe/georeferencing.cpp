@@ -1,4 +1,4 @@
-#include "inspect/georeferencing.h"
+#include "describe/georeferencing.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,7 +6,7 @@
 #include <map>
 
 #include "box/uuid_box.h"
-#include "inspect/payload_bytes.h"
+#include "describe/payload_bytes.h"
 
 namespace bq {
 

@@ -1,4 +1,4 @@
-#include "inspect/header_fields.h"
+#include "describe/header_fields.h"
 
 #include <cstdio>
 

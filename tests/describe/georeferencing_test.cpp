@@ -8,9 +8,9 @@
 #include "box/association_box.h"
 #include "box/text_box.h"
 #include "box/uuid_box.h"
+#include "describe/georeferencing.h"
 #include "formats/geotiff_tags.h"
 #include "formats/gml_root_instance.h"
-#include "inspect/georeferencing.h"
 #include "tests/formats/tiff_bytes.h"
 
 namespace bq {

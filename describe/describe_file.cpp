@@ -1,13 +1,13 @@
-#include "inspect/describe_file.h"
+#include "describe/describe_file.h"
 
 #include <string>
 
 #include "box/file_type_box.h"
 #include "codestream/codestream_box.h"
-#include "inspect/decode_box.h"
-#include "inspect/describe_box.h"
-#include "inspect/georeferencing.h"
-#include "inspect/header_fields.h"
+#include "describe/decode_box.h"
+#include "describe/describe_box.h"
+#include "describe/georeferencing.h"
+#include "describe/header_fields.h"
 
 namespace bq {
 

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "box/box.h"
-#include "inspect/description.h"
+#include "describe/description.h"
 
 namespace bq {
 
