@@ -8,20 +8,6 @@ namespace bq {
 
 namespace {
 
-constexpr std::uint16_t kTagImageWidth = 256;
-constexpr std::uint16_t kTagImageLength = 257;
-constexpr std::uint16_t kTagPixelScale = 33550;
-constexpr std::uint16_t kTagTiepoint = 33922;
-constexpr std::uint16_t kTagTransformation = 34264;
-constexpr std::uint16_t kTagGeoKeyDirectory = 34735;
-constexpr std::uint16_t kTagGeoDoubleParams = 34736;
-constexpr std::uint16_t kTagGeoAsciiParams = 34737;
-
-constexpr std::uint16_t kTypeAscii = 2;
-constexpr std::uint16_t kTypeShort = 3;
-constexpr std::uint16_t kTypeLong = 4;
-constexpr std::uint16_t kTypeDouble = 12;
-
 // Bytes per value of the TIFF field types; 0 for types this decoder does not know.
 std::uint64_t typeSize(std::uint16_t type) {
     static constexpr std::array<std::uint8_t, 14> kSizes = {0, 1, 1, 2, 4, 8, 1,
@@ -87,7 +73,7 @@ bool checkType(const Entry& entry, std::initializer_list<std::uint16_t> types, G
 
 std::vector<double> readDoubles(const TiffReader& reader, const Entry& entry, GeoTiff& out) {
     std::vector<double> values;
-    if (!checkType(entry, {kTypeDouble}, out)) {
+    if (!checkType(entry, {kTiffDouble}, out)) {
         return values;
     }
     values.reserve(entry.count);
@@ -99,10 +85,10 @@ std::vector<double> readDoubles(const TiffReader& reader, const Entry& entry, Ge
 
 std::optional<std::uint32_t> readDimension(const TiffReader& reader, const Entry& entry,
                                            GeoTiff& out) {
-    if (!checkType(entry, {kTypeShort, kTypeLong}, out) || entry.count < 1) {
+    if (!checkType(entry, {kTiffShort, kTiffLong}, out) || entry.count < 1) {
         return std::nullopt;
     }
-    return entry.type == kTypeShort ? reader.u16(entry.valuesAt) : reader.u32(entry.valuesAt);
+    return entry.type == kTiffShort ? reader.u16(entry.valuesAt) : reader.u32(entry.valuesAt);
 }
 
 void resolveKeys(const std::vector<std::uint16_t>& directory, const std::vector<double>& doubles,
@@ -135,20 +121,20 @@ void resolveKeys(const std::vector<std::uint16_t>& directory, const std::vector<
         };
         if (key.location == 0) {
             key.shortValue = key.valueOffset;
-        } else if (key.location == kTagGeoKeyDirectory) {
+        } else if (key.location == kTiffTagGeoKeyDirectory) {
             if (n >= 1 && first < directory.size()) {
                 key.shortValue = directory[first];
             } else {
                 outside();
             }
-        } else if (key.location == kTagGeoDoubleParams) {
+        } else if (key.location == kTiffTagGeoDoubleParams) {
             if (first <= doubles.size() && n <= doubles.size() - first) {
                 key.doubles.assign(doubles.begin() + static_cast<std::ptrdiff_t>(first),
                                    doubles.begin() + static_cast<std::ptrdiff_t>(first + n));
             } else {
                 outside();
             }
-        } else if (key.location == kTagGeoAsciiParams) {
+        } else if (key.location == kTiffTagGeoAsciiParams) {
             if (first <= ascii.size() && n <= ascii.size() - first) {
                 std::string text = ascii.substr(first, n);
                 while (!text.empty() && (text.back() == '|' || text.back() == '\0')) {
@@ -231,34 +217,34 @@ GeoTiffResult decodeGeoTiff(std::span<const std::uint8_t> tiff) {
             continue;
         }
         switch (entry.tag) {
-            case kTagImageWidth:
+            case kTiffTagImageWidth:
                 out.width = readDimension(reader, entry, out);
                 break;
-            case kTagImageLength:
+            case kTiffTagImageLength:
                 out.height = readDimension(reader, entry, out);
                 break;
-            case kTagPixelScale:
+            case kTiffTagPixelScale:
                 out.pixelScale = readDoubles(reader, entry, out);
                 break;
-            case kTagTiepoint:
+            case kTiffTagTiepoint:
                 out.tiepoints = readDoubles(reader, entry, out);
                 break;
-            case kTagTransformation:
+            case kTiffTagTransformation:
                 out.transformation = readDoubles(reader, entry, out);
                 break;
-            case kTagGeoDoubleParams:
+            case kTiffTagGeoDoubleParams:
                 doubles = readDoubles(reader, entry, out);
                 break;
-            case kTagGeoKeyDirectory:
-                if (checkType(entry, {kTypeShort}, out)) {
+            case kTiffTagGeoKeyDirectory:
+                if (checkType(entry, {kTiffShort}, out)) {
                     directory.reserve(entry.count);
                     for (std::uint64_t k = 0; k < entry.count; ++k) {
                         directory.push_back(reader.u16(entry.valuesAt + k * 2));
                     }
                 }
                 break;
-            case kTagGeoAsciiParams:
-                if (checkType(entry, {kTypeAscii}, out)) {
+            case kTiffTagGeoAsciiParams:
+                if (checkType(entry, {kTiffAscii}, out)) {
                     const auto bytes = reader.span(entry.valuesAt, entry.count);
                     ascii.assign(bytes.begin(), bytes.end());
                 }

@@ -14,6 +14,21 @@ namespace bq {
 inline constexpr std::array<std::uint8_t, 16> kGeoJp2Identifier = {
     0xB1, 0x4B, 0xF8, 0xBD, 0x08, 0x3D, 0x4B, 0x43, 0xA5, 0xAE, 0x8C, 0xD7, 0xD5, 0xA6, 0xCE, 0x03};
 
+// The TIFF tags of a GeoTIFF's first IFD that this program reads and writes, and their field
+// types.
+constexpr std::uint16_t kTiffTagImageWidth = 256;
+constexpr std::uint16_t kTiffTagImageLength = 257;
+constexpr std::uint16_t kTiffTagPixelScale = 33550;
+constexpr std::uint16_t kTiffTagTiepoint = 33922;
+constexpr std::uint16_t kTiffTagTransformation = 34264;
+constexpr std::uint16_t kTiffTagGeoKeyDirectory = 34735;
+constexpr std::uint16_t kTiffTagGeoDoubleParams = 34736;
+constexpr std::uint16_t kTiffTagGeoAsciiParams = 34737;
+constexpr std::uint16_t kTiffAscii = 2;
+constexpr std::uint16_t kTiffShort = 3;
+constexpr std::uint16_t kTiffLong = 4;
+constexpr std::uint16_t kTiffDouble = 12;
+
 // GeoKey ids read by name.
 constexpr std::uint16_t kGeoKeyModelType = 1024;
 constexpr std::uint16_t kGeoKeyRasterType = 1025;

@@ -1,3 +1,4 @@
+#include "formats/geotiff.h"
 #include "formats/geotiff_tags.h"
 
 #include <array>
@@ -13,10 +14,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::uint16_t kTypeAscii = 2;
-constexpr std::uint16_t kTypeShort = 3;
-constexpr std::uint16_t kTypeDouble = 12;
-
 // Hostile counts stop here, before anything is allocated: a real first IFD holds a few dozen
 // entries, and 16 MiB of one georeferencing tag is two million doubles.
 constexpr std::uint64_t kMaxBigTiffEntries = 1'000'000;
@@ -29,25 +26,25 @@ struct GeoTag {
 };
 
 constexpr std::array<GeoTag, 6> kGeoTags = {{
-    {33550, kTypeDouble, "ModelPixelScale"},
-    {33922, kTypeDouble, "ModelTiepoint"},
-    {34264, kTypeDouble, "ModelTransformation"},
-    {34735, kTypeShort, "GeoKeyDirectory"},
-    {34736, kTypeDouble, "GeoDoubleParams"},
-    {34737, kTypeAscii, "GeoAsciiParams"},
+    {kTiffTagPixelScale, kTiffDouble, "ModelPixelScale"},
+    {kTiffTagTiepoint, kTiffDouble, "ModelTiepoint"},
+    {kTiffTagTransformation, kTiffDouble, "ModelTransformation"},
+    {kTiffTagGeoKeyDirectory, kTiffShort, "GeoKeyDirectory"},
+    {kTiffTagGeoDoubleParams, kTiffDouble, "GeoDoubleParams"},
+    {kTiffTagGeoAsciiParams, kTiffAscii, "GeoAsciiParams"},
 }};
 
 std::uint64_t typeSize(std::uint16_t type) {
-    return type == kTypeDouble ? 8 : type == kTypeShort ? 2 : 1;
+    return type == kTiffDouble ? 8 : type == kTiffShort ? 2 : 1;
 }
 
 std::string typeName(std::uint16_t type) {
     switch (type) {
-        case kTypeAscii:
+        case kTiffAscii:
             return "ASCII";
-        case kTypeShort:
+        case kTiffShort:
             return "SHORT";
-        case kTypeDouble:
+        case kTiffDouble:
             return "DOUBLE";
         default:
             return std::to_string(type);
@@ -104,22 +101,22 @@ void store(std::uint16_t tag, const Bytes& values, bool little, GeoTiffTags& tag
         }
     };
     switch (tag) {
-        case 33550:
+        case kTiffTagPixelScale:
             doubles(tags.pixelScale);
             break;
-        case 33922:
+        case kTiffTagTiepoint:
             doubles(tags.tiepoints);
             break;
-        case 34264:
+        case kTiffTagTransformation:
             doubles(tags.transformation);
             break;
-        case 34735:
+        case kTiffTagGeoKeyDirectory:
             for (std::size_t at = 0; at < values.size(); at += 2) {
                 tags.keyDirectory.push_back(
                     static_cast<std::uint16_t>(uintAt(values, at, 2, little)));
             }
             break;
-        case 34736:
+        case kTiffTagGeoDoubleParams:
             doubles(tags.doubleParams);
             break;
         default:

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <iterator>
 
 #include "formats/geotiff.h"
 #include "formats/geotiff_tags.h"
@@ -8,11 +9,6 @@
 namespace bq {
 
 namespace {
-
-constexpr std::uint16_t kShort = 3;
-constexpr std::uint16_t kLong = 4;
-constexpr std::uint16_t kAscii = 2;
-constexpr std::uint16_t kDouble = 12;
 
 struct Field {
     std::uint16_t tag = 0;
@@ -28,7 +24,7 @@ void putLe(std::vector<std::uint8_t>& out, std::uint64_t value, int bytes) {
 }
 
 Field shorts(std::uint16_t tag, std::span<const std::uint16_t> values) {
-    Field field{tag, kShort, static_cast<std::uint32_t>(values.size()), {}};
+    Field field{tag, kTiffShort, static_cast<std::uint32_t>(values.size()), {}};
     for (const std::uint16_t value : values) {
         putLe(field.values, value, 2);
     }
@@ -36,7 +32,7 @@ Field shorts(std::uint16_t tag, std::span<const std::uint16_t> values) {
 }
 
 Field doubles(std::uint16_t tag, std::span<const double> values) {
-    Field field{tag, kDouble, static_cast<std::uint32_t>(values.size()), {}};
+    Field field{tag, kTiffDouble, static_cast<std::uint32_t>(values.size()), {}};
     for (const double value : values) {
         putLe(field.values, std::bit_cast<std::uint64_t>(value), 8);
     }
@@ -52,33 +48,37 @@ std::vector<std::uint8_t> writeGeoTiff(const GeoTiffTags& tags) {
         const std::uint16_t values[] = {value};
         fields.push_back(shorts(tag, values));
     };
-    one(256, 1);                                      // ImageWidth
-    one(257, 1);                                      // ImageLength
-    one(258, 8);                                      // BitsPerSample
-    one(259, 1);                                      // Compression: none
-    one(262, 1);                                      // PhotometricInterpretation: BlackIsZero
-    fields.push_back({273, kLong, 1, {0, 0, 0, 0}});  // StripOffsets
-    one(277, 1);                                      // SamplesPerPixel
-    one(278, 1);                                      // RowsPerStrip
-    fields.push_back({279, kLong, 1, {1, 0, 0, 0}});  // StripByteCounts
-    one(284, 1);                                      // PlanarConfiguration: chunky
+    one(kTiffTagImageWidth, 1);
+    one(kTiffTagImageLength, 1);
+    one(258, 8);  // BitsPerSample
+    one(259, 1);  // Compression: none
+    one(262, 1);  // PhotometricInterpretation: BlackIsZero
+    const std::size_t stripOffsets = fields.size();
+    fields.push_back({273, kTiffLong, 1, {0, 0, 0, 0}});  // StripOffsets
+    one(277, 1);                                          // SamplesPerPixel
+    one(278, 1);                                          // RowsPerStrip
+    fields.push_back({279, kTiffLong, 1, {1, 0, 0, 0}});  // StripByteCounts
+    one(284, 1);                                          // PlanarConfiguration: chunky
     if (!tags.pixelScale.empty()) {
-        fields.push_back(doubles(33550, tags.pixelScale));
+        fields.push_back(doubles(kTiffTagPixelScale, tags.pixelScale));
     }
     if (!tags.tiepoints.empty()) {
-        fields.push_back(doubles(33922, tags.tiepoints));
+        fields.push_back(doubles(kTiffTagTiepoint, tags.tiepoints));
     }
     if (!tags.transformation.empty()) {
-        fields.push_back(doubles(34264, tags.transformation));
+        fields.push_back(doubles(kTiffTagTransformation, tags.transformation));
     }
     if (!tags.keyDirectory.empty()) {
-        fields.push_back(shorts(34735, tags.keyDirectory));
+        fields.push_back(shorts(kTiffTagGeoKeyDirectory, tags.keyDirectory));
     }
     if (!tags.doubleParams.empty()) {
-        fields.push_back(doubles(34736, tags.doubleParams));
+        fields.push_back(doubles(kTiffTagGeoDoubleParams, tags.doubleParams));
     }
     if (!tags.asciiParams.empty()) {
-        Field ascii{34737, kAscii, static_cast<std::uint32_t>(tags.asciiParams.size() + 1), {}};
+        Field ascii{kTiffTagGeoAsciiParams,
+                    kTiffAscii,
+                    static_cast<std::uint32_t>(tags.asciiParams.size() + 1),
+                    {}};
         ascii.values.assign(tags.asciiParams.begin(), tags.asciiParams.end());
         ascii.values.push_back(0);
         fields.push_back(std::move(ascii));
@@ -96,8 +96,8 @@ std::vector<std::uint8_t> writeGeoTiff(const GeoTiffTags& tags) {
         }
     }
     const std::uint64_t pixelAt = next;
-    fields[5].values = {};
-    putLe(fields[5].values, pixelAt, 4);
+    fields[stripOffsets].values = {};
+    putLe(fields[stripOffsets].values, pixelAt, 4);
 
     std::vector<std::uint8_t> out = {'I', 'I', 42, 0};
     out.reserve(static_cast<std::size_t>(pixelAt + 1));
@@ -147,22 +147,15 @@ GeoTiffTags geoTiffTagsFor(const std::array<double, 6>& gt, int epsg, bool geogr
                                0.0,   0.0,   0.0, 0.0,   0.0,   0.0,   0.0, 1.0};
     }
     const auto code = static_cast<std::uint16_t>(std::clamp(epsg, 0, 65535));
-    tags.keyDirectory = {1,
-                         1,
-                         0,
-                         3,  // version, revisions, count
-                         1024,
-                         0,
-                         1,
-                         static_cast<std::uint16_t>(geographic ? 2 : 1),  // model type
-                         1025,
-                         0,
-                         1,
-                         1,  // raster type: PixelIsArea
-                         static_cast<std::uint16_t>(geographic ? 2048 : 3072),
-                         0,
-                         1,
-                         code};
+    // Version 1.1.0 and three keys: the model type, PixelIsArea, and the code.
+    const auto modelType = static_cast<std::uint16_t>(geographic ? 2 : 1);
+    const std::uint16_t codeKey = geographic ? kGeoKeyGeographicType : kGeoKeyProjectedType;
+    const std::uint16_t keys[3][4] = {
+        {kGeoKeyModelType, 0, 1, modelType}, {kGeoKeyRasterType, 0, 1, 1}, {codeKey, 0, 1, code}};
+    tags.keyDirectory = {1, 1, 0, 3};
+    for (const auto& key : keys) {
+        tags.keyDirectory.insert(tags.keyDirectory.end(), std::begin(key), std::end(key));
+    }
     return tags;
 }
 
