@@ -3,6 +3,8 @@
 // its usage: the right number of positionals, only its own options) and returns the exit
 // code: kExitOk, kExitFailure after an error message on stderr, or kExitUsage.
 
+#include <functional>
+
 #include "cli/cli_support.h"
 
 namespace bq::cli {
@@ -24,7 +26,7 @@ int runGeoref(const CliArgs& args);      // georef FILE (--from G | --world W --
 
 // Opens FILE, runs `change` with the positionals after FILE, and saves to OUT when the change
 // succeeded and -o was given.
-int openThenChange(const CliArgs& args, int (*change)(Session&, const CliArgs&));
+int openThenChange(const CliArgs& args, const std::function<int(Session&, const CliArgs&)>& change);
 
 // The changes alone, on a document already open; the positionals start after FILE. A script
 // line runs these, and the commands above run them between an open and a save.

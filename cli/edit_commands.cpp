@@ -126,7 +126,8 @@ int exportRow(Session& session, const CliArgs& args) {
 
 // Opens FILE, runs the change on the document with the positionals after FILE, and saves to
 // OUT when the change succeeded and the command has an OUT.
-int openThenChange(const CliArgs& args, int (*change)(Session&, const CliArgs&)) {
+int openThenChange(const CliArgs& args,
+                   const std::function<int(Session&, const CliArgs&)>& change) {
     Session session;
     // --yes answers every question on the way (the child-boxes question, replacing OUT).
     session.platform.yesAnswer = args.yes;

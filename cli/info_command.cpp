@@ -56,13 +56,10 @@ bool infoFile(const std::string& path, bool json, bool several) {
     return true;
 }
 
-int infoBox(const CliArgs& args) {
-    Session session;
-    if (!session.open(args.positionals[0])) {
-        return kExitFailure;
-    }
+// INDEX: what the box of that row in `path` holds.
+int infoBox(Session& session, const CliArgs& args, const std::string& path) {
     int row = 0;
-    if (const int code = session.resolveRow(args.positionals[1], row); code != kExitOk) {
+    if (const int code = session.resolveRow(args.positionals[0], row); code != kExitOk) {
         return code;
     }
     const Box* box = session.boxes.boxAt(row);
@@ -74,7 +71,7 @@ int infoBox(const CliArgs& args) {
         return kExitOk;
     }
     Description description = describeBox(*box);
-    Json json = {{"file", args.positionals[0]}, {"index", row}};
+    Json json = {{"file", path}, {"index", row}};
     json.update(descriptionJson(description));
     writeOut(jsonText(json, 2));
     return kExitOk;
@@ -85,7 +82,9 @@ int infoBox(const CliArgs& args) {
 int runInfo(const CliArgs& args) {
     const std::vector<std::string>& files = args.positionals;
     if (files.size() == 2 && parseIndex(files[1])) {
-        return infoBox(args);
+        return openThenChange(args, [&files](Session& session, const CliArgs& rest) {
+            return infoBox(session, rest, files[0]);
+        });
     }
     const bool several = files.size() > 1;
     bool allOpened = true;

@@ -132,17 +132,15 @@ int runList(const CliArgs& args) {
 }
 
 int runShow(const CliArgs& args) {
-    Session session;
-    if (!session.open(args.positionals[0])) {
-        return kExitFailure;
-    }
-    int row = 0;
-    if (const int code = session.resolveRow(args.positionals[1], row); code != kExitOk) {
-        return code;
-    }
-    showBox(session.app, row);
-    writeOut(session.platform.controlText(IDC_CONTENT));
-    return kExitOk;
+    return openThenChange(args, [](Session& session, const CliArgs& rest) {
+        int row = 0;
+        if (const int code = session.resolveRow(rest.positionals[0], row); code != kExitOk) {
+            return code;
+        }
+        showBox(session.app, row);
+        writeOut(session.platform.controlText(IDC_CONTENT));
+        return kExitOk;
+    });
 }
 
 int runSave(const CliArgs& args) {

@@ -7,6 +7,7 @@
 #include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/georef_edit.h"
+#include "ui/win32/win32_platform.h"
 
 namespace bq::win32 {
 namespace {
@@ -16,13 +17,6 @@ struct GeorefState {
     std::string path;
     bool tiff;  // a GeoTIFF names its own coordinate system; a world file needs an EPSG code
 };
-
-std::string editText(HWND edit) {
-    const int length = GetWindowTextLengthW(edit);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(edit, text.data(), length + 1)));
-    return narrow(text);
-}
 
 std::string trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(' ');
@@ -43,7 +37,7 @@ bool applyGeoreferencing(HWND dialog, GeorefState& state) {
         tags = geoTiffFileTags(state.path, why);
     } else {
         const HWND edit = GetDlgItem(dialog, IDC_GEOREF_EPSG);
-        const std::optional<int> epsg = parseEpsgCode(trimmed(editText(edit)));
+        const std::optional<int> epsg = parseEpsgCode(trimmed(windowTextUtf8(edit)));
         if (!epsg) {
             state.app.showError("The EPSG code is a whole number from 1 to 32766.");
             SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);

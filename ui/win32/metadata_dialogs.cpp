@@ -15,6 +15,7 @@
 #include "ui/jp2_header_edit.h"
 #include "ui/properties.h"
 #include "ui/save_document.h"
+#include "ui/win32/win32_platform.h"
 #include "ui/xmp_edit.h"
 
 namespace bq::win32 {
@@ -26,13 +27,6 @@ constexpr std::string_view kProfileReadFailed = "Couldn't read the colour profil
 
 FileDialogRequest profileDialog(std::uint32_t options) {
     return {{{"ICC profiles", "*.icc;*.icm"}}, std::string(), options};
-}
-
-std::string dialogText(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
-    return narrow(text);
 }
 
 std::string withoutCr(std::string_view text) {
@@ -70,7 +64,7 @@ INT_PTR CALLBACK xmpDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM 
         return TRUE;
     }
     if (LOWORD(wParam) == IDOK && state != nullptr) {
-        std::string packet = dialogText(GetDlgItem(dialog, IDC_XMP_TEXT));
+        std::string packet = windowTextUtf8(GetDlgItem(dialog, IDC_XMP_TEXT));
         if (state->lineFeedsOnly) {
             packet = withoutCr(packet);
         }
@@ -146,8 +140,8 @@ std::optional<ResolutionChange> readKind(const ResolutionState& state, HWND dial
         change.action = ResolutionChange::Action::Remove;
         return change;
     }
-    const std::string horizontalText = dialogText(GetDlgItem(dialog, firstId));
-    const std::string verticalText = dialogText(GetDlgItem(dialog, firstId + 1));
+    const std::string horizontalText = windowTextUtf8(GetDlgItem(dialog, firstId));
+    const std::string verticalText = windowTextUtf8(GetDlgItem(dialog, firstId + 1));
     const std::size_t first = firstId == IDC_RES_CAPTURE_H ? 0 : 2;
     const bool asShown = horizontalText == state.shown[first] &&
                          verticalText == state.shown[first + 1] &&

@@ -59,6 +59,10 @@ Text readText(HWND window, Length length, Get get) {
 
 }  // namespace
 
+std::string windowTextUtf8(HWND window) {
+    return narrow(readText<std::wstring>(window, GetWindowTextLengthW, GetWindowTextW));
+}
+
 bool Win32Platform::askYesNo(std::string_view caption, std::string_view text) {
     return MessageBoxW(mainWindow_, widen(text).c_str(), widen(caption).c_str(), MB_YESNO) == IDYES;
 }
@@ -113,7 +117,7 @@ std::string Win32Platform::controlText(int id) {
     if (id == IDC_CONTENT) {
         return readText<std::string>(window, GetWindowTextLengthA, GetWindowTextA);
     }
-    return narrow(readText<std::wstring>(window, GetWindowTextLengthW, GetWindowTextW));
+    return windowTextUtf8(window);
 }
 
 void Win32Platform::enableControl(int id, bool enabled) {

@@ -6,6 +6,9 @@
 
 namespace bq::win32 {
 
+// A window's text (a control's, a dialog item's) as UTF-8.
+std::string windowTextUtf8(HWND window);
+
 // The editor's Platform over USER32 and COMDLG32: message boxes and file dialogs owned by
 // the main window, the Add dialog, and the panel's controls by id.
 class Win32Platform final : public Platform {
