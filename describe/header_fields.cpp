@@ -43,7 +43,7 @@ std::string hexText(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
-Json colourFields(const ColourSpec& colour) {
+Json colourFields(const ColourBox& colour) {
     Json fields = {{"method", colour.method},
                    {"methodName", colourMethodName(colour.method)},
                    {"precedence", colour.precedence},
@@ -107,7 +107,7 @@ Json jp2HeaderFields(const Jp2Header& header) {
         fields["bitsPerComponent"] = depths;
     }
     Json colours = Json::array();
-    for (const ColourSpec& colour : header.colours) {
+    for (const ColourBox& colour : header.colours) {
         colours.push_back(colourFields(colour));
     }
     fields["colourSpecs"] = colours;

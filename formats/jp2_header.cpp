@@ -73,7 +73,7 @@ void checkColourFit(Jp2Header& header) {
     }
     const std::size_t channels =
         header.componentMapping ? header.componentMapping->size() : header.imageHeader->components;
-    for (const ColourSpec& colour : header.colours) {
+    for (const ColourBox& colour : header.colours) {
         if (!colour.enumerated) {
             continue;
         }
@@ -128,7 +128,7 @@ Jp2Header decodeJp2Header(std::span<const std::uint8_t> payload) {
                           box.type, length, header.warnings);
                 break;
             case kColr:
-                if (auto colour = decodeColourSpec(box.payload)) {
+                if (auto colour = decodeColourBox(box.payload)) {
                     if ((colour->method == 2 || colour->method == 3) && !colour->profile) {
                         header.warnings.push_back(
                             "the ICC profile in 'colr' is shorter than its header (" +

@@ -15,7 +15,7 @@ struct Jp2Header {
     std::vector<std::uint32_t> order;  // the types of its boxes, in order
     std::optional<ImageHeader> imageHeader;
     std::optional<std::vector<std::uint8_t>> bitsPerComponent;  // 'bpcc'
-    std::vector<ColourSpec> colours;                            // every 'colr', in order
+    std::vector<ColourBox> colours;                             // every 'colr', in order
     std::optional<Palette> palette;
     std::optional<std::vector<ComponentMap>> componentMapping;
     std::optional<std::vector<ChannelDefinition>> channels;

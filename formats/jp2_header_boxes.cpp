@@ -23,9 +23,9 @@ std::optional<ImageHeader> decodeImageHeader(std::span<const std::uint8_t> paylo
     return header;
 }
 
-std::optional<ColourSpec> decodeColourSpec(std::span<const std::uint8_t> payload) {
+std::optional<ColourBox> decodeColourBox(std::span<const std::uint8_t> payload) {
     ByteReader reader(payload);
-    ColourSpec colour;
+    ColourBox colour;
     std::uint8_t precedence = 0;
     reader.u8(colour.method);
     reader.u8(precedence);

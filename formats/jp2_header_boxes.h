@@ -38,7 +38,7 @@ struct ImageHeader {
 std::optional<ImageHeader> decodeImageHeader(std::span<const std::uint8_t> payload);
 
 // 'colr'
-struct ColourSpec {
+struct ColourBox {
     std::uint8_t method = 0;  // 1 enumerated, 2 restricted ICC, 3 any ICC, 4 vendor
     std::int8_t precedence = 0;
     std::uint8_t approximation = 0;
@@ -47,7 +47,7 @@ struct ColourSpec {
     std::optional<IccProfile> profile;        // methods 2 and 3, when the header is whole
     std::optional<std::array<std::uint8_t, 16>> vendor;  // method 4
 };
-std::optional<ColourSpec> decodeColourSpec(std::span<const std::uint8_t> payload);
+std::optional<ColourBox> decodeColourBox(std::span<const std::uint8_t> payload);
 // "enumerated", "restricted ICC profile", "any ICC profile", "vendor colour"; empty else.
 std::string colourMethodName(std::uint8_t method);
 // The name of an enumerated colour space ("sRGB" for 16); empty for a value with none.

@@ -51,7 +51,7 @@ struct ColourRow {
     std::string description;
 };
 
-TEST(ColourSpec, EachMethodDecodes) {
+TEST(ColourBox, EachMethodDecodes) {
     const ColourRow rows[] = {
         {{1, 0, 0, 0, 0, 0, 16}, 1, "sRGB", ""},
         {{1, 0, 0, 0, 0, 0, 21}, 1, "ROMM-RGB", ""},
@@ -64,7 +64,7 @@ TEST(ColourSpec, EachMethodDecodes) {
         {{4, 0, 0, 1}, -1, "", ""},
     };
     for (const ColourRow& row : rows) {
-        const auto colour = decodeColourSpec(row.payload);
+        const auto colour = decodeColourBox(row.payload);
         ASSERT_EQ(colour.has_value(), row.method >= 0) << row.spaceOrVersion;
         if (!colour)
             continue;
