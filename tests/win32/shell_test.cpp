@@ -164,6 +164,34 @@ class ShellTest : public testing::Test {
         shell_->openFromTail(kSample);
         ASSERT_EQ(rowCount(), kSampleRows);
     }
+    // Writes and opens folder/scan.jp2: a JP2 header holding `header`, then a codestream.
+    void openScan(const TempFolder& folder, const Bytes& header) {
+        writeFile(folder.file("scan.jp2"),
+                  concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload),
+                          boxBytes("jp2h", header), boxBytes("jp2c", {0xFF, 0x4F})}));
+        shell_->openFromTail(folder.file("scan.jp2"));
+    }
+    // A step that opens the JP2 header row's Properties with Alt+Enter.
+    void propertiesOfTheHeader(Driver& driver) {
+        driver.then("Alt+Enter on the JP2 header row", [this] {
+            clickRow(jp2HeaderRow(shell_->boxes()));
+            SetFocus(list());
+            pressKeys({VK_MENU, VK_RETURN});
+            return true;
+        });
+    }
+    // A step that waits for Properties, with no file dialog over it, and presses `button`.
+    void pressInProperties(Driver& driver, const char* step, int button) {
+        driver.then(step, [this, button] {
+            const HWND properties = findDialog("Properties");
+            if (properties == nullptr || findDialog("Open") != nullptr ||
+                findDialog("Save As") != nullptr) {
+                return false;
+            }
+            PostMessageW(GetDlgItem(properties, button), BM_CLICK, 0, 0);
+            return true;
+        });
+    }
 
     std::unique_ptr<Shell> shell_;
 };
@@ -680,20 +708,8 @@ TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolut
     const std::string saved = (folder / "resolution.jp2").string();
     std::filesystem::remove(saved);
     Driver driver;
-    driver.then("Alt+Enter on the JP2 header row", [this] {
-        clickRow(jp2HeaderRow(shell_->boxes()));
-        SetFocus(list());
-        pressKeys({VK_MENU, VK_RETURN});
-        return true;
-    });
-    driver.then("Properties, then Resolution…", [this] {
-        const HWND properties = findDialog("Properties");
-        if (properties == nullptr) {
-            return false;
-        }
-        PostMessageW(GetDlgItem(properties, IDC_PROPERTIES_RESOLUTION), BM_CLICK, 0, 0);
-        return true;
-    });
+    propertiesOfTheHeader(driver);
+    pressInProperties(driver, "Properties, then Resolution…", IDC_PROPERTIES_RESOLUTION);
     driver.then("capture 400 dpi, then OK", [this] {
         const HWND resolution = findDialog("Resolution");
         if (resolution == nullptr) {
@@ -779,14 +795,7 @@ TEST_F(ShellTest, AddXmpPacketSelectsTheNewRowWhoseEditorRefusesAMalformedPacket
         pressKeys({VK_MENU, VK_RETURN});
         return true;
     });
-    driver.then("Properties, then Edit XMP…", [this] {
-        const HWND properties = findDialog("Properties");
-        if (properties == nullptr) {
-            return false;
-        }
-        PostMessageW(GetDlgItem(properties, IDC_PROPERTIES_XMP), BM_CLICK, 0, 0);
-        return true;
-    });
+    pressInProperties(driver, "Properties, then Edit XMP…", IDC_PROPERTIES_XMP);
     driver.then("a malformed packet, then OK", [&] {
         const HWND editor = findDialog("XMP packet");
         if (editor == nullptr) {
@@ -835,11 +844,8 @@ TEST_F(ShellTest, AddXmpPacketSelectsTheNewRowWhoseEditorRefusesAMalformedPacket
 TEST_F(ShellTest, SetGeoreferencingFromAWorldFileRefusesABadEpsgCodeThenWritesBothKinds) {
     const TempFolder folder;
     const Bytes header = boxBytes("ihdr", {0, 0, 0, 2, 0, 0, 0, 3, 0, 1, 7, 7, 0, 0});
-    writeFile(folder.file("scan.jp2"),
-              concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload), boxBytes("jp2h", header),
-                      boxBytes("jp2c", {0xFF, 0x4F})}));
     writeFile(folder.file("scan.j2w"), textBytes("30\n0\n0\n-20\n500015\n4600050\n"));
-    shell_->openFromTail(folder.file("scan.jp2"));
+    openScan(folder, header);
     std::string refusal;
     SetFocus(list());
     pressKeys({VK_APPS});
@@ -899,15 +905,12 @@ TEST_F(ShellTest, SetGeoreferencingFromAWorldFileRefusesABadEpsgCodeThenWritesBo
 TEST_F(ShellTest, SetGeoreferencingFromAGeoTiffNeedsNoCode) {
     const TempFolder folder;
     const Bytes header = boxBytes("ihdr", {0, 0, 0, 2, 0, 0, 0, 3, 0, 1, 7, 7, 0, 0});
-    writeFile(folder.file("scan.jp2"),
-              concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload), boxBytes("jp2h", header),
-                      boxBytes("jp2c", {0xFF, 0x4F})}));
     Tiff tiff{false, {}, {}};
     tiff.doubles(33550, {30, 20, 0})
         .doubles(33922, {0, 0, 0, 500000, 4600060, 0})
         .shorts(34735, {1, 1, 0, 2, 1024, 0, 1, 1, 3072, 0, 1, 32633});
     writeFile(folder.file("scene.tif"), tiff.build());
-    shell_->openFromTail(folder.file("scan.jp2"));
+    openScan(folder, header);
     SetFocus(list());
     pressKeys({VK_APPS});
     Driver driver;
@@ -955,32 +958,13 @@ TEST_F(ShellTest, AProfileImportedThroughPropertiesExportsAsTheSameBytes) {
     profile.back() = 0x7E;
     const Bytes header = concat({boxBytes("ihdr", {0, 0, 0, 2, 0, 0, 0, 3, 0, 3, 7, 7, 0, 0}),
                                  boxBytes("colr", {1, 0, 0, 0, 0, 0, 16})});
-    writeFile(folder.file("scan.jp2"),
-              concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload), boxBytes("jp2h", header),
-                      boxBytes("jp2c", {0xFF, 0x4F})}));
     writeFile(folder.file("in.icc"), profile);
-    shell_->openFromTail(folder.file("scan.jp2"));
+    openScan(folder, header);
     Driver driver;
-    driver.then("Alt+Enter on the JP2 header row", [this] {
-        clickRow(jp2HeaderRow(shell_->boxes()));
-        SetFocus(list());
-        pressKeys({VK_MENU, VK_RETURN});
-        return true;
-    });
-    const auto click = [this](int button) {
-        return [this, button] {
-            const HWND properties = findDialog("Properties");
-            if (properties == nullptr || findDialog("Open") != nullptr ||
-                findDialog("Save As") != nullptr) {
-                return false;
-            }
-            PostMessageW(GetDlgItem(properties, button), BM_CLICK, 0, 0);
-            return true;
-        };
-    };
-    driver.then("Import profile…", click(IDC_PROPERTIES_IMPORT_ICC));
+    propertiesOfTheHeader(driver);
+    pressInProperties(driver, "Import profile…", IDC_PROPERTIES_IMPORT_ICC);
     answerFileDialog(driver, "Open", folder.file("in.icc"));
-    driver.then("Export profile…", click(IDC_PROPERTIES_EXPORT_ICC));
+    pressInProperties(driver, "Export profile…", IDC_PROPERTIES_EXPORT_ICC);
     answerFileDialog(driver, "Save As", folder.file("out.icc"));
     driver.then("Close the Properties", [this] {
         const HWND properties = findDialog("Properties");
