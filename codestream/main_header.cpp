@@ -46,7 +46,10 @@ struct Fields {
     std::uint32_t u32() { return get(4); }
 };
 
-std::optional<ImageSize> decodeSiz(Fields f) {
+}  // namespace
+
+std::optional<ImageSize> decodeSiz(std::span<const std::uint8_t> segment) {
+    Fields f{segment};
     ImageSize size;
     size.rsiz = f.u16();
     size.xsiz = f.u32();
@@ -57,12 +60,12 @@ std::optional<ImageSize> decodeSiz(Fields f) {
     size.ytsiz = f.u32();
     size.xtosiz = f.u32();
     size.ytosiz = f.u32();
-    const std::uint16_t csiz = f.u16();
+    size.csiz = f.u16();
     if (f.shortOf) {
         return std::nullopt;
     }
     // Lsiz bounds Csiz: a segment holds at most 21843 components of three bytes.
-    for (std::uint16_t i = 0; i < csiz && f.bytes.size() - f.at >= 3; ++i) {
+    for (std::uint16_t i = 0; i < size.csiz && f.bytes.size() - f.at >= 3; ++i) {
         SizComponent component;
         component.ssiz = f.u8();
         component.dx = f.u8();
@@ -71,6 +74,8 @@ std::optional<ImageSize> decodeSiz(Fields f) {
     }
     return size;
 }
+
+namespace {
 
 std::optional<CodingStyle> decodeCod(Fields f) {
     CodingStyle style;
@@ -172,7 +177,7 @@ MainHeader readMainHeader(ByteStream& stream, std::uint64_t count) {
             switch (marker) {
                 case kSiz:
                     if (!header.size) {
-                        header.size = decodeSiz(fields);
+                        header.size = decodeSiz(fields.bytes);
                     }
                     break;
                 case kCod:

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -27,8 +28,12 @@ struct ImageSize {
     std::uint32_t ytsiz = 0;
     std::uint32_t xtosiz = 0;
     std::uint32_t ytosiz = 0;
+    std::uint16_t csiz = 0;                // the component count the segment states
     std::vector<SizComponent> components;  // as many as Csiz, when the segment holds them
 };
+
+// A SIZ segment's fields after its length: none when they stop before Csiz.
+std::optional<ImageSize> decodeSiz(std::span<const std::uint8_t> segment);
 
 // COD: the default coding style.
 struct CodingStyle {

@@ -1,10 +1,12 @@
 #include "codestream/parse_codestream.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
 #include <optional>
 #include <vector>
 
+#include "codestream/main_header.h"
 #include "codestream/pair_scan.h"
 #include "stream/memory_stream.h"
 
@@ -52,37 +54,22 @@ bool readSiz(ByteStream& stream, MarkerParser& parser, CodestreamInfo& info, std
     if (parser.remaining < kSizFixedBytes) {
         return false;
     }
-    std::uint16_t rsiz = 0;
-    std::uint32_t xsiz = 0;
-    std::uint32_t ysiz = 0;
-    std::uint32_t xosiz = 0;
-    std::uint32_t yosiz = 0;
-    std::uint32_t xtsiz = 0;
-    std::uint32_t ytsiz = 0;
-    std::uint32_t xtosiz = 0;
-    std::uint32_t ytosiz = 0;
-    std::uint16_t csiz = 0;
-    stream.readU16(rsiz);
-    stream.readU32(xsiz);
-    stream.readU32(ysiz);
-    stream.readU32(xosiz);
-    stream.readU32(yosiz);
-    stream.readU32(xtsiz);
-    stream.readU32(ytsiz);
-    stream.readU32(xtosiz);
-    stream.readU32(ytosiz);
-    stream.readU16(csiz);
-    if (!stream.good()) {
+    std::array<std::uint8_t, kSizFixedBytes> fixed{};
+    stream.readBytes(fixed.data(), kSizFixedBytes);
+    const std::optional<ImageSize> size = stream.good() ? decodeSiz(fixed) : std::nullopt;
+    if (!size) {
         return false;
     }
-    info.components = csiz;
-    info.x0 = xosiz;
-    info.y0 = yosiz;
-    info.x1 = xsiz;
-    info.y1 = ysiz;
+    info.components = size->csiz;
+    info.x0 = size->xosiz;
+    info.y0 = size->yosiz;
+    info.x1 = size->xsiz;
+    info.y1 = size->ysiz;
 
-    const std::optional<std::uint64_t> across = tileSpan(xsiz, xosiz, xtsiz, xtosiz);
-    const std::optional<std::uint64_t> down = tileSpan(ysiz, yosiz, ytsiz, ytosiz);
+    const std::optional<std::uint64_t> across =
+        tileSpan(size->xsiz, size->xosiz, size->xtsiz, size->xtosiz);
+    const std::optional<std::uint64_t> down =
+        tileSpan(size->ysiz, size->yosiz, size->ytsiz, size->ytosiz);
     if (!across || !down) {
         return false;
     }
@@ -91,10 +78,10 @@ bool readSiz(ByteStream& stream, MarkerParser& parser, CodestreamInfo& info, std
     if (tileCount == 0 || tileCount > static_cast<std::uint64_t>(kMaxTileCount)) {
         return false;
     }
-    info.tileWidth = xtsiz;
-    info.tileHeight = ytsiz;
-    info.tileOffsetX = xtosiz;
-    info.tileOffsetY = ytosiz;
+    info.tileWidth = size->xtsiz;
+    info.tileHeight = size->ytsiz;
+    info.tileOffsetX = size->xtosiz;
+    info.tileOffsetY = size->ytosiz;
     info.tilesAcross = static_cast<std::int32_t>(*across);
     info.tilesDown = static_cast<std::int32_t>(*down);
     info.tileCount = static_cast<std::int32_t>(tileCount);
