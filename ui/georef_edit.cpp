@@ -26,7 +26,8 @@ bool isGeoTiffBox(const Box& box) {
     return uuid != nullptr && uuid->isGeoTiff;
 }
 
-// The GML root instance that says what `tags` say, or none after showError.
+// The GML root instance that says what `tags` say, or none after showError. The tags go
+// through the GeoJP2 decoder, so the grid says what a reader of the GeoJP2 box will see.
 std::optional<std::string> gmlFor(App& app, const GeoTiffTags& tags) {
     const GeoTiffResult decoded = decodeGeoTiff(writeGeoTiff(tags));
     if (!decoded.geoTiff) {
