@@ -1,0 +1,68 @@
+// Crafted inputs, one row each: a shell line that makes the input and runs boxquill-cli on
+// it, then the exit code and a piece of the message expected. Every row also finds the
+// sample it started from unchanged, and no file written that the command did not promise.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/cli/cli_run.h"
+#include "tests/ui/test_files.h"
+
+namespace bq::test {
+namespace {
+
+struct CraftedCase {
+    const char* name;
+    // Run by sh in a fresh folder holding in.jp2 (a copy of the tiled sample); $CLI is the
+    // program. Only o.jp2 (and what the row names in `writes`) may appear.
+    const char* shell;
+    int exitCode;
+    const char* message;  // expected in stderr (stdout when the row exits 0)
+    const char* writes = "";
+};
+
+const CraftedCase kCases[] = {
+    // XML
+    {"DeepXmpIsRefusedNotACrash",
+     "yes '<a>' | head -n 100000 | tr -d '\\n' > d.xmp; yes '</a>' | head -n 100000 | "
+     "tr -d '\\n' >> d.xmp; $CLI xmp in.jp2 --set-file d.xmp -o o.jp2",
+     1, "deep", "d.xmp"},
+    // Scripts and streams
+    // Reports
+};
+
+class Crafted : public testing::TestWithParam<CraftedCase> {};
+
+TEST_P(Crafted, RefusedOrAnsweredWithoutHarm) {
+    BOXQUILL_NEEDS_SHELL();
+    const CraftedCase& row = GetParam();
+    TempFolder folder;
+    const std::string input = folder.file("in.jp2");
+    std::filesystem::copy_file(std::string(BOXQUILL_SOURCE_DIR) + "/samples/tiled.jp2", input);
+    const Bytes before = readFile(input);
+    const CliResult result =
+        runShell(folder, "cd " + shellQuote(folder.file("")) +
+                             " && CLI=" + shellQuote(BOXQUILL_CLI_PATH) + " && " + row.shell);
+    EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+    const std::string& said = row.exitCode == 0 ? result.out : result.err;
+    EXPECT_NE(said.find(row.message), std::string::npos) << said;
+    EXPECT_EQ(readFile(input), before);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.file(""))) {
+        const std::string name = entry.path().filename().string();
+        const bool promised =
+            name == "in.jp2" || (row.exitCode == 0 && name == "o.jp2") ||
+            std::string(" ").append(row.writes).append(" ").find(" " + name + " ") !=
+                std::string::npos;
+        EXPECT_TRUE(promised) << name << " was written";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Crafted, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<CraftedCase>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
+}  // namespace bq::test
