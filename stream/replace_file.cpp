@@ -32,10 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool allowed(const ReplaceSeam& seam, ReplaceStep step) {
-    return !seam || seam(step);
-}
-
 // Twelve hexadecimal digits no other process can guess, so no one can plant a file or a link
 // at the name first (and one planted anyway only makes the exclusive create try again).
 std::string randomTag() {
@@ -88,8 +84,8 @@ std::string temporaryName(std::string_view folder, std::string_view name) {
 }
 
 // The file a save to `target` writes: a link is followed to the file it names. Only a regular
-// file, or no file at all, may be replaced.
-ReplaceOutcome resolveTarget(const std::string& target, fs::path& resolved) {
+// file, or no file at all, may be replaced: anything else is the refusal given.
+std::optional<ReplaceOutcome> refusalFor(const std::string& target, fs::path& resolved) {
     std::error_code error;
     resolved = pathFromUtf8(target);
     if (fs::is_symlink(fs::symlink_status(resolved, error))) {
@@ -100,13 +96,14 @@ ReplaceOutcome resolveTarget(const std::string& target, fs::path& resolved) {
     }
     const fs::file_status status = fs::symlink_status(resolved, error);
     if (status.type() == fs::file_type::not_found) {
-        return resolved.filename().empty() ? ReplaceOutcome::NotRegularFile
-                                           : ReplaceOutcome::Written;
+        return resolved.filename().empty() ? std::optional(ReplaceOutcome::NotRegularFile)
+                                           : std::nullopt;
     }
     if (error) {
         return ReplaceOutcome::CreateFailed;
     }
-    return fs::is_regular_file(status) ? ReplaceOutcome::Written : ReplaceOutcome::NotRegularFile;
+    return fs::is_regular_file(status) ? std::nullopt
+                                       : std::optional(ReplaceOutcome::NotRegularFile);
 }
 
 #if !defined(_WIN32)
@@ -130,7 +127,7 @@ class Descriptor {
 
 // The target's extended attributes (ACLs among them) onto the new file, as far as the process
 // may set them; an attribute it may not set is left out rather than failing the save.
-void copyAttributes(const fs::path& from, int to) {
+void copyAttributes(const fs::path& from, int to, const ReplaceCalls& calls) {
     const ssize_t listSize = llistxattr(from.c_str(), nullptr, 0);
     if (listSize <= 0) {
         return;
@@ -151,33 +148,34 @@ void copyAttributes(const fs::path& from, int to) {
         value.resize(static_cast<std::size_t>(size));
         const ssize_t got = lgetxattr(from.c_str(), name, value.data(), value.size());
         if (got >= 0) {
-            fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0);
+            calls.setAttribute(to, name, value.data(), static_cast<std::size_t>(got));
         }
     }
 }
 
 // A file with no name yet, where the file system can make one: a save killed half way then
 // leaves nothing behind. None where it cannot.
-int createUnnamed(int folder, mode_t mode) {
+int createUnnamed(int folder, mode_t mode, const ReplaceCalls& calls) {
 #if defined(O_TMPFILE)
-    return openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    return calls.openAt(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
 #else
     static_cast<void>(folder);
     static_cast<void>(mode);
+    static_cast<void>(calls);
     return -1;
 #endif
 }
 
 // A new file under a fresh random name, never through a link planted there.
 int createNamed(int folder, std::string_view folderText, std::string_view name, mode_t mode,
-                std::string& created) {
+                std::string& created, const ReplaceCalls& calls) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string candidate = temporaryName(folderText, name);
         if (candidate.empty()) {
             return -1;
         }
-        const int descriptor = openat(folder, candidate.c_str(),
-                                      O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC, mode);
+        const int descriptor = calls.openAt(
+            folder, candidate.c_str(), O_CREAT | O_EXCL | O_NOFOLLOW | O_WRONLY | O_CLOEXEC, mode);
         if (descriptor >= 0) {
             created = candidate;
             return descriptor;
@@ -190,15 +188,14 @@ int createNamed(int folder, std::string_view folderText, std::string_view name, 
 }
 
 // Gives the unnamed file a fresh random name in the folder, once it is complete.
-bool linkUnnamed(int descriptor, int folder, std::string_view name, std::string& linked) {
-    const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+bool linkUnnamed(int descriptor, int folder, std::string_view name, std::string& linked,
+                 const ReplaceCalls& calls) {
     for (int attempt = 0; attempt < 64; ++attempt) {
         const std::string candidate = temporaryName("", name);
         if (candidate.empty()) {
             return false;
         }
-        if (linkat(AT_FDCWD, self.c_str(), folder, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
-            linkat(descriptor, "", folder, candidate.c_str(), AT_EMPTY_PATH) == 0) {
+        if (calls.link(descriptor, folder, candidate.c_str()) == 0) {
             linked = candidate;
             return true;
         }
@@ -211,14 +208,15 @@ bool linkUnnamed(int descriptor, int folder, std::string_view name, std::string&
 
 ReplaceResult replaceOnPosix(const fs::path& resolved,
                              const std::function<bool(FileStream&)>& write,
-                             const ReplaceSeam& seam) {
+                             const ReplaceCalls& calls) {
     ReplaceResult result;
     result.path = utf8FromPath(resolved);
     const fs::path folderPath =
         resolved.parent_path().empty() ? fs::path(".") : resolved.parent_path();
     const std::string name = resolved.filename().string();
-    const Descriptor folder(open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0 || !allowed(seam, ReplaceStep::Create)) {
+    const Descriptor folder(
+        calls.openAt(AT_FDCWD, folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
+    if (folder.get() < 0) {
         return result;
     }
     struct stat existing {};
@@ -226,10 +224,10 @@ ReplaceResult replaceOnPosix(const fs::path& resolved,
     // Private from the start: never readable by more than the target is.
     const mode_t mode = replaces ? (existing.st_mode & 0600) : 0666;
     std::string temporary;
-    int raw = createUnnamed(folder.get(), mode);
+    int raw = createUnnamed(folder.get(), mode, calls);
     const bool unnamed = raw >= 0;
     if (!unnamed) {
-        raw = createNamed(folder.get(), folderPath.native(), name, mode, temporary);
+        raw = createNamed(folder.get(), folderPath.native(), name, mode, temporary, calls);
     }
     const Descriptor created(raw);
     if (created.get() < 0) {
@@ -238,12 +236,12 @@ ReplaceResult replaceOnPosix(const fs::path& resolved,
     result.outcome = ReplaceOutcome::WriteFailed;
     const auto fail = [&] {
         if (!temporary.empty()) {
-            unlinkat(folder.get(), temporary.c_str(), 0);
+            calls.unlink(folder.get(), temporary.c_str());
         }
         return result;
     };
     // The target's mode before any byte is written.
-    if (replaces && fchmod(created.get(), existing.st_mode & 07777) != 0) {
+    if (replaces && calls.changeMode(created.get(), existing.st_mode & 07777) != 0) {
         return fail();
     }
     FileStream stream;
@@ -256,24 +254,22 @@ ReplaceResult replaceOnPosix(const fs::path& resolved,
         return fail();
     }
     stream.adopt(handle);
-    bool good =
-        allowed(seam, ReplaceStep::Write) && write(stream) && stream.flush() && !stream.hasError();
+    bool good = write(stream) && stream.flush() && !stream.hasError();
     if (good && replaces) {
         // Owner and group only once the data is in, so no one else can write to the file
         // while it is filled; the mode again, since a change of owner clears set-id bits.
-        if (fchown(created.get(), existing.st_uid, existing.st_gid) == 0) {
-            fchmod(created.get(), existing.st_mode & 07777);
+        if (calls.changeOwner(created.get(), existing.st_uid, existing.st_gid) == 0) {
+            calls.changeMode(created.get(), existing.st_mode & 07777);
         }
-        copyAttributes(folderPath / name, created.get());
+        copyAttributes(folderPath / name, created.get(), calls);
     }
-    good = good && allowed(seam, ReplaceStep::Sync) && stream.sync();
+    good = good && calls.sync(created.get()) == 0;
     const std::optional<FileIdentity> written = identityOfDescriptor(created.get());
-    good = good && written && allowed(seam, ReplaceStep::Close) && stream.closeChecked();
+    good = good && written && stream.closeChecked();
     if (!good) {
         return fail();
     }
-    if (!allowed(seam, ReplaceStep::Rename) ||
-        (unnamed && !linkUnnamed(created.get(), folder.get(), name, temporary))) {
+    if (unnamed && !linkUnnamed(created.get(), folder.get(), name, temporary, calls)) {
         return fail();
     }
     // What stands at the name now, not what stood there when the save began.
@@ -283,15 +279,13 @@ ReplaceResult replaceOnPosix(const fs::path& resolved,
         result.outcome = ReplaceOutcome::NotRegularFile;
         return fail();
     }
-    if (renameat(folder.get(), temporary.c_str(), folder.get(), name.c_str()) != 0) {
+    if (calls.rename(folder.get(), temporary.c_str(), name.c_str()) != 0) {
         return fail();
     }
     result.outcome = ReplaceOutcome::Written;
     // The rename is made durable where the file system lets a folder be synced; the new file
     // is in place either way.
-    if (allowed(seam, ReplaceStep::FolderSync)) {
-        fsync(folder.get());
-    }
+    calls.sync(folder.get());
     const Descriptor check(
         openat(folder.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
     if (const std::optional<FileIdentity> placed =
@@ -334,14 +328,11 @@ std::optional<FileIdentity> identityAt(const std::wstring& path) {
 
 ReplaceResult replaceOnWindows(const fs::path& resolved,
                                const std::function<bool(FileStream&)>& write,
-                               const ReplaceSeam& seam) {
+                               const ReplaceCalls& calls) {
     ReplaceResult result;
     result.path = utf8FromPath(resolved);
     const std::string folder = utf8FromPath(resolved.parent_path());
     const std::string name = utf8FromPath(resolved.filename());
-    if (!allowed(seam, ReplaceStep::Create)) {
-        return result;
-    }
     std::wstring temporary;
     HANDLE raw = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 64 && raw == INVALID_HANDLE_VALUE; ++attempt) {
@@ -350,8 +341,7 @@ ReplaceResult replaceOnWindows(const fs::path& resolved,
             return result;
         }
         temporary = widen(folder.empty() ? candidate : folder + "\\" + candidate);
-        raw = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_NORMAL, nullptr);
+        raw = calls.createNew(temporary.c_str());
         if (raw == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) {
             return result;
         }
@@ -364,7 +354,7 @@ ReplaceResult replaceOnWindows(const fs::path& resolved,
     FileStream stream;
     const auto fail = [&] {
         stream.close();  // an open file cannot be deleted
-        DeleteFileW(temporary.c_str());
+        calls.remove(temporary.c_str());
         return result;
     };
     const int descriptor =
@@ -380,28 +370,26 @@ ReplaceResult replaceOnWindows(const fs::path& resolved,
         return fail();
     }
     stream.adopt(handle);
-    bool good =
-        allowed(seam, ReplaceStep::Write) && write(stream) && stream.flush() && !stream.hasError();
-    good = good && allowed(seam, ReplaceStep::Sync) && stream.sync();
-    good = good && allowed(seam, ReplaceStep::Close) && stream.closeChecked();
-    if (!good || !allowed(seam, ReplaceStep::Rename)) {
+    bool good = write(stream) && stream.flush() && !stream.hasError();
+    good =
+        good && calls.flush(reinterpret_cast<void*>(_get_osfhandle(_fileno(stream.nativeFile()))));
+    good = good && stream.closeChecked();
+    if (!good) {
         return fail();
     }
     const std::wstring target = resolved.wstring();
     // ReplaceFileW keeps the target's attributes, ACL and alternate streams; a move serves
     // only where there is no target yet.
-    bool placed = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+    bool placed = calls.move(temporary.c_str(), target.c_str());
     if (!placed) {
         const DWORD why = GetLastError();
         placed = (why == ERROR_ALREADY_EXISTS || why == ERROR_FILE_EXISTS) &&
-                 ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                              REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+                 calls.swap(target.c_str(), temporary.c_str());
     }
     if (!placed) {
         return fail();
     }
     result.outcome = ReplaceOutcome::Written;
-    static_cast<void>(allowed(seam, ReplaceStep::FolderSync));  // folders are not synced here
     result.identity = identityAt(target);
     return result;
 }
@@ -410,20 +398,62 @@ ReplaceResult replaceOnWindows(const fs::path& resolved,
 
 }  // namespace
 
+#if defined(_WIN32)
+ReplaceCalls::ReplaceCalls()
+    : createNew([](const wchar_t* path) -> void* {
+          return CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
+      }),
+      flush([](void* file) { return FlushFileBuffers(file) != 0; }),
+      move([](const wchar_t* from, const wchar_t* to) {
+          return MoveFileExW(from, to, MOVEFILE_WRITE_THROUGH) != 0;
+      }),
+      swap([](const wchar_t* target, const wchar_t* from) {
+          return ReplaceFileW(target, from, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                              nullptr) != 0;
+      }),
+      remove([](const wchar_t* path) { return DeleteFileW(path) != 0; }) {}
+#else
+ReplaceCalls::ReplaceCalls()
+    : openAt([](int folder, const char* name, int flags, mode_t mode) {
+          return ::openat(folder, name, flags, mode);
+      }),
+      changeMode([](int descriptor, mode_t mode) { return ::fchmod(descriptor, mode); }),
+      changeOwner([](int descriptor, uid_t owner, gid_t group) {
+          return ::fchown(descriptor, owner, group);
+      }),
+      setAttribute([](int descriptor, const char* name, const void* value, std::size_t size) {
+          return ::fsetxattr(descriptor, name, value, size, 0);
+      }),
+      sync([](int descriptor) { return ::fsync(descriptor); }),
+      // Through /proc, or by the descriptor itself where the process may (no /proc mounted).
+      link([](int descriptor, int folder, const char* name) {
+          const std::string self = "/proc/self/fd/" + std::to_string(descriptor);
+          return ::linkat(AT_FDCWD, self.c_str(), folder, name, AT_SYMLINK_FOLLOW) == 0 ||
+                         (errno != EEXIST &&
+                          ::linkat(descriptor, "", folder, name, AT_EMPTY_PATH) == 0)
+                     ? 0
+                     : -1;
+      }),
+      rename([](int folder, const char* from, const char* to) {
+          return ::renameat(folder, from, folder, to);
+      }),
+      unlink([](int folder, const char* name) { return ::unlinkat(folder, name, 0); }) {}
+#endif
+
 ReplaceResult replaceFile(const std::string& target, const std::function<bool(FileStream&)>& write,
-                          const ReplaceSeam& seam) {
+                          const ReplaceCalls& calls) {
     fs::path resolved;
-    if (const ReplaceOutcome refused = resolveTarget(target, resolved);
-        refused != ReplaceOutcome::Written) {
+    if (const std::optional<ReplaceOutcome> refused = refusalFor(target, resolved)) {
         ReplaceResult result;
-        result.outcome = refused;
+        result.outcome = *refused;
         result.path = target;
         return result;
     }
 #if defined(_WIN32)
-    return replaceOnWindows(resolved, write, seam);
+    return replaceOnWindows(resolved, write, calls);
 #else
-    return replaceOnPosix(resolved, write, seam);
+    return replaceOnPosix(resolved, write, calls);
 #endif
 }
 

@@ -5,12 +5,13 @@
 #include <optional>
 #include <string>
 
+#if !defined(_WIN32)
+#include <sys/types.h>
+#endif
+
 #include "stream/file_stream.h"
 
 namespace bq {
-
-// The steps of a replacement, in the order they run.
-enum class ReplaceStep : std::uint8_t { Create, Write, Sync, Close, Rename, FolderSync };
 
 enum class ReplaceOutcome : std::uint8_t {
     Written,
@@ -29,9 +30,29 @@ struct ReplaceResult {
     std::optional<FileIdentity> identity;
 };
 
-// Called before each step; answering false makes that step fail as if the system had refused
-// it. Tests watch and break the steps through it.
-using ReplaceSeam = std::function<bool(ReplaceStep)>;
+// The system calls a replacement makes, one member each: the real calls by default. Tests
+// record them, check their order and make any one fail, so every failure path runs.
+struct ReplaceCalls {
+#if defined(_WIN32)
+    // A file handle is a HANDLE; the header keeps <windows.h> to the one file that calls it.
+    std::function<void*(const wchar_t* path)> createNew;  // CREATE_NEW, write access only
+    std::function<bool(void* file)> flush;                // FlushFileBuffers
+    std::function<bool(const wchar_t* from, const wchar_t* to)> move;      // MoveFileExW
+    std::function<bool(const wchar_t* target, const wchar_t* from)> swap;  // ReplaceFileW
+    std::function<bool(const wchar_t* path)> remove;                       // DeleteFileW
+#else
+    std::function<int(int folder, const char* name, int flags, mode_t mode)> openAt;
+    std::function<int(int descriptor, mode_t mode)> changeMode;
+    std::function<int(int descriptor, uid_t owner, gid_t group)> changeOwner;
+    std::function<int(int descriptor, const char* name, const void* value, std::size_t size)>
+        setAttribute;
+    std::function<int(int descriptor)> sync;  // the new file's data, then the folder's entry
+    std::function<int(int descriptor, int folder, const char* name)> link;  // names a file
+    std::function<int(int folder, const char* from, const char* to)> rename;
+    std::function<int(int folder, const char* name)> unlink;
+#endif
+    ReplaceCalls();
+};
 
 // Writes `target` whole or not at all. `write` fills a temporary file that is made beside the
 // target under a name no one can predict, exclusively and without following links, private
@@ -42,6 +63,6 @@ using ReplaceSeam = std::function<bool(ReplaceStep)>;
 // whole save. Only regular files are replaced (a link to one is followed); on any failure the
 // target is as it was and no temporary file is left.
 ReplaceResult replaceFile(const std::string& target, const std::function<bool(FileStream&)>& write,
-                          const ReplaceSeam& seam = {});
+                          const ReplaceCalls& calls = {});
 
 }  // namespace bq

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#endif
 
 #if !defined(_WIN32)
 #include <sys/socket.h>
@@ -30,37 +37,151 @@ std::function<bool(FileStream&)> writing(const Bytes& bytes) {
     };
 }
 
-TEST(ReplaceFile, EachFailingStepLeavesTheTargetAsItWasAndNoTemporaryFile) {
-    using Step = ReplaceStep;
+// The replacement's system calls, each recorded by name; the one named in `failing` fails as
+// the system would refuse it. `noUnnamedFiles` makes the file system lack O_TMPFILE, so the
+// named temporary file is used.
+struct RecordedCalls {
+    std::vector<std::string> names;
+    std::string failing;
+    bool noUnnamedFiles = false;
+
+    bool fails(const std::string& name) {
+        names.push_back(name);
+        return name == failing;
+    }
+    ReplaceCalls table() {
+        const ReplaceCalls real;
+        ReplaceCalls calls;
+#if defined(_WIN32)
+        calls.createNew = [this, real](const wchar_t* path) -> void* {
+            return fails("create") ? INVALID_HANDLE_VALUE : real.createNew(path);
+        };
+        calls.flush = [this, real](void* file) { return !fails("flush") && real.flush(file); };
+        calls.move = [this, real](const wchar_t* from, const wchar_t* to) {
+            if (fails("move")) {
+                SetLastError(ERROR_ACCESS_DENIED);
+                return false;
+            }
+            return real.move(from, to);
+        };
+        calls.swap = [this, real](const wchar_t* target, const wchar_t* from) {
+            return !fails("swap") && real.swap(target, from);
+        };
+        calls.remove = [this, real](const wchar_t* path) {
+            return !fails("remove") && real.remove(path);
+        };
+#else
+        const auto refuse = [](int error) {
+            errno = error;
+            return -1;
+        };
+        calls.openAt = [=, this](int folder, const char* name, int flags, mode_t mode) {
+            const bool unnamed = (flags & O_TMPFILE) == O_TMPFILE;
+            if (unnamed && noUnnamedFiles) {
+                return refuse(EOPNOTSUPP);
+            }
+            // O_TMPFILE holds O_DIRECTORY's bit: the unnamed file is told apart first.
+            const char* what = unnamed                      ? "create unnamed"
+                               : (flags & O_DIRECTORY) != 0 ? "open folder"
+                                                            : "create named";
+            return fails(what) ? refuse(EACCES) : real.openAt(folder, name, flags, mode);
+        };
+        calls.changeMode = [=, this](int descriptor, mode_t mode) {
+            return fails("chmod") ? refuse(EPERM) : real.changeMode(descriptor, mode);
+        };
+        calls.changeOwner = [=, this](int descriptor, uid_t owner, gid_t group) {
+            return fails("chown") ? refuse(EPERM) : real.changeOwner(descriptor, owner, group);
+        };
+        calls.setAttribute = [=, this](int descriptor, const char* name, const void* value,
+                                       std::size_t size) {
+            return fails("setxattr") ? refuse(EPERM)
+                                     : real.setAttribute(descriptor, name, value, size);
+        };
+        calls.sync = [=, this](int descriptor) {
+            struct stat info {};
+            const bool folder = fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode);
+            return fails(folder ? "sync folder" : "sync file") ? refuse(EIO)
+                                                               : real.sync(descriptor);
+        };
+        calls.link = [=, this](int descriptor, int folder, const char* name) {
+            return fails("link") ? refuse(ENOSPC) : real.link(descriptor, folder, name);
+        };
+        calls.rename = [=, this](int folder, const char* from, const char* to) {
+            return fails("rename") ? refuse(EIO) : real.rename(folder, from, to);
+        };
+        calls.unlink = [=, this](int folder, const char* name) {
+            return fails("unlink") ? refuse(EIO) : real.unlink(folder, name);
+        };
+#endif
+        return calls;
+    }
+};
+
+TEST(ReplaceFile, EachFailingCallLeavesTheTargetAsItWasAndNoTemporaryFile) {
     struct Case {
-        Step failing;
+        const char* failing;
+        bool named;  // the file system has no O_TMPFILE
         ReplaceOutcome outcome;
     };
-    // The folder sync comes after the rename: the new file is in place either way.
+    // A failed owner, attribute or folder sync does not undo a save: the data is in place.
     const Case cases[] = {
-        {Step::Create, ReplaceOutcome::CreateFailed}, {Step::Write, ReplaceOutcome::WriteFailed},
-        {Step::Sync, ReplaceOutcome::WriteFailed},    {Step::Close, ReplaceOutcome::WriteFailed},
-        {Step::Rename, ReplaceOutcome::WriteFailed},  {Step::FolderSync, ReplaceOutcome::Written},
+#if defined(_WIN32)
+        {"create", true, ReplaceOutcome::CreateFailed},
+        {"flush", true, ReplaceOutcome::WriteFailed},
+        {"swap", true, ReplaceOutcome::WriteFailed},
+        {"", true, ReplaceOutcome::Written},
+#else
+        {"open folder", false, ReplaceOutcome::CreateFailed},
+        {"create unnamed", false, ReplaceOutcome::Written},  // a named file instead
+        {"create named", true, ReplaceOutcome::CreateFailed},
+        {"chmod", false, ReplaceOutcome::WriteFailed},
+        {"chmod", true, ReplaceOutcome::WriteFailed},
+        {"sync file", false, ReplaceOutcome::WriteFailed},
+        {"sync file", true, ReplaceOutcome::WriteFailed},
+        {"link", false, ReplaceOutcome::WriteFailed},
+        {"rename", false, ReplaceOutcome::WriteFailed},
+        {"rename", true, ReplaceOutcome::WriteFailed},
+        {"chown", true, ReplaceOutcome::Written},
+        {"sync folder", false, ReplaceOutcome::Written},
+        {"", false, ReplaceOutcome::Written},
+        {"", true, ReplaceOutcome::Written},
+#endif
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.failing));
+        SCOPED_TRACE(std::string(c.failing) + (c.named ? ", named" : ", unnamed"));
         TempFolder folder;
         const std::string target = folder.file("target.jp2");
         writeFile(target, textBytes("old"));
-        std::vector<Step> seen;
-        const ReplaceResult result = replaceFile(target, writing(textBytes("new")), [&](Step step) {
-            seen.push_back(step);
-            return step != c.failing;
-        });
+        RecordedCalls recorded;
+        recorded.failing = c.failing;
+        recorded.noUnnamedFiles = c.named;
+        const ReplaceResult result =
+            replaceFile(target, writing(textBytes("new")), recorded.table());
         EXPECT_EQ(result.outcome, c.outcome);
         EXPECT_EQ(readFile(target),
                   textBytes(c.outcome == ReplaceOutcome::Written ? "new" : "old"));
         EXPECT_EQ(folder.names(), std::vector<std::string>{"target.jp2"});
-        EXPECT_EQ(seen.back(), c.failing);
-        if (c.failing == Step::FolderSync) {
-            EXPECT_EQ(seen, (std::vector<Step>{Step::Create, Step::Write, Step::Sync, Step::Close,
-                                               Step::Rename, Step::FolderSync}));
+        if (*c.failing != '\0') {
+            EXPECT_NE(std::find(recorded.names.begin(), recorded.names.end(), c.failing),
+                      recorded.names.end());
         }
+#if !defined(_WIN32)
+        // The data is on the disk before the file takes the name, and the folder is synced
+        // once the name is in place.
+        std::vector<std::string> order;
+        for (const std::string& name : recorded.names) {
+            if (name == "sync file" || name == "link" || name == "rename" ||
+                name == "sync folder") {
+                order.push_back(name);
+            }
+        }
+        if (*c.failing == '\0') {
+            EXPECT_EQ(
+                order,
+                c.named ? (std::vector<std::string>{"sync file", "rename", "sync folder"})
+                        : (std::vector<std::string>{"sync file", "link", "rename", "sync folder"}));
+        }
+#endif
     }
 }
 
@@ -125,6 +246,26 @@ TEST(ReplaceFile, APrivateTargetIsNeverReadableByOthersAndKeepsItsAttributes) {
         char value[8] = {};
         EXPECT_EQ(getxattr(target.c_str(), "user.archive", value, sizeof value), 4);
         EXPECT_STREQ(value, "kept");
+    }
+}
+
+TEST(ReplaceFile, TheTargetKeepsItsOwnerAndGroup) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file to another owner";
+    }
+    for (const bool named : {false, true}) {
+        TempFolder folder;
+        const std::string target = folder.file("owned.jp2");
+        writeFile(target, textBytes("old"));
+        ASSERT_EQ(chown(target.c_str(), 4321, 4322), 0);
+        RecordedCalls recorded;
+        recorded.noUnnamedFiles = named;
+        EXPECT_EQ(replaceFile(target, writing(textBytes("new")), recorded.table()).outcome,
+                  ReplaceOutcome::Written);
+        struct stat info {};
+        ASSERT_EQ(stat(target.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 4321u);
+        EXPECT_EQ(info.st_gid, 4322u);
     }
 }
 
