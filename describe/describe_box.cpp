@@ -9,6 +9,7 @@
 #include "describe/header_fields.h"
 #include "describe/payload_bytes.h"
 #include "formats/box_span.h"
+#include "formats/xml_check.h"
 #include "formats/xmp_packet.h"
 
 namespace bq {
@@ -96,7 +97,12 @@ Description describeBox(const Box& box) {
         describeUuid(box, description);
     } else if (box.type == kTypeXml) {
         // Any XML box holding a GML grid: a single box cannot see the labels around it.
-        describeGmlText(box.text(), description);
+        const std::string text = box.text();
+        if (const std::string problem = xmlProblem(text); !problem.empty()) {
+            description.warnings.push_back("the XML box is " + problem);
+        } else {
+            describeGmlText(text, description);
+        }
     }
     return description;
 }

@@ -258,6 +258,9 @@ bool describeGmlText(std::string_view xml, Description& description) {
         return false;
     }
     const GmlGrid& grid = *result.grid;
+    for (const std::string& warning : grid.warnings) {
+        description.warnings.push_back("GMLJP2: " + warning);
+    }
     description.fields["gml"] = gmlGridFields(grid);
     std::optional<RasterSize> size;
     if (grid.low && grid.high) {
@@ -310,7 +313,7 @@ void describeGeoreferencing(std::span<const Box* const> rows, std::optional<Rast
     }
     std::optional<GmlGrid> grid;
     if (gmlBox != nullptr) {
-        GmlGridResult result = decodeGmlGrid(gmlBox->text());
+        GmlGridResult result = decodeGmlGridInPlace(gmlBox->text());
         if (result.fault) {
             warnings.push_back("GMLJP2: " + *result.fault);
         }
@@ -329,6 +332,9 @@ void describeGeoreferencing(std::span<const Box* const> rows, std::optional<Rast
     }
     if (grid) {
         fromGml = georeferencingOf(*grid);
+        for (const std::string& warning : grid->warnings) {
+            warnings.push_back("GMLJP2: " + warning);
+        }
     }
     Json fields = georeferencingFields(fromGeoTiff ? *fromGeoTiff : *fromGml, size);
     if (geoTiff) {

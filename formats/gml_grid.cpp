@@ -7,6 +7,8 @@
 
 #include <rapidxml/rapidxml.hpp>
 
+#include "formats/xml_check.h"
+
 namespace bq {
 
 namespace {
@@ -125,39 +127,6 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-// rapidxml descends one call per nesting level; a file nested deeper than any GML needs is
-// refused before it is parsed. Quoted attribute values are skipped, so a "/>" inside one
-// cannot hide a level.
-bool nestsTooDeep(std::string_view xml, int limit) {
-    int depth = 0;
-    for (std::size_t i = 0; i < xml.size(); ++i) {
-        if (xml[i] != '<' || i + 1 >= xml.size()) {
-            continue;
-        }
-        const char next = xml[i + 1];
-        char quote = 0;
-        std::size_t j = i + 1;
-        for (; j < xml.size(); ++j) {
-            if (quote != 0) {
-                quote = xml[j] == quote ? 0 : quote;
-            } else if (xml[j] == '"' || xml[j] == '\'') {
-                quote = xml[j];
-            } else if (xml[j] == '>') {
-                break;
-            }
-        }
-        if (next == '/') {
-            --depth;
-        } else if (next != '?' && next != '!' && !(j < xml.size() && xml[j - 1] == '/')) {
-            if (++depth > limit) {
-                return true;
-            }
-        }
-        i = j;
-    }
-    return false;
-}
-
 GmlGridResult decodeGrid(const Node& root) {
     GmlGridResult result;
     const std::string_view rootName = localName(nameOf(root));
@@ -179,8 +148,15 @@ GmlGridResult decodeGrid(const Node& root) {
     }
     if (const Node* limits = child(*grid, "limits")) {
         if (const Node* envelope = child(*limits, "GridEnvelope")) {
-            out.low = gridPoint(child(*envelope, "low"));
-            out.high = gridPoint(child(*envelope, "high"));
+            for (const auto& [which, point] : {std::pair{"low", &out.low}, {"high", &out.high}}) {
+                const Node* node = child(*envelope, which);
+                *point = gridPoint(node);
+                if (node != nullptr && !*point) {
+                    out.warnings.push_back(std::string("the GridEnvelope's ") + which +
+                                           " is not two whole numbers within 9e15 of zero: the "
+                                           "grid's size is not known");
+                }
+            }
         }
     }
     std::vector<double> position;
@@ -209,10 +185,11 @@ GmlGridResult decodeGrid(const Node& root) {
     out.origin = {position[0], position[1]};
     out.offset1 = {vectors[0][0], vectors[0][1]};
     out.offset2 = {vectors[1][0], vectors[1][1]};
-    // Only the URN and URL forms name EPSG's own axis order; "EPSG:N" is read x, y, as GDAL
-    // reads it.
+    // Only the URN and the /def/crs/ URL name EPSG's own axis order; "EPSG:N" and the older
+    // ".../gml/srs/epsg.xml#N" are read x, y, as GDAL reads them.
     if (out.epsg && isGeographicEpsg(*out.epsg) && out.srsName &&
-        !startsWithNoCase(*out.srsName, "epsg:")) {
+        (startsWithNoCase(*out.srsName, "urn:") ||
+         startsWithNoCase(*out.srsName, "http://www.opengis.net/def/crs/"))) {
         out.axesSwapped = true;
         for (auto* pair : {&out.origin, &out.offset1, &out.offset2}) {
             std::swap((*pair)[0], (*pair)[1]);
@@ -225,12 +202,14 @@ GmlGridResult decodeGrid(const Node& root) {
 
 std::optional<int> epsgFromSrsName(std::string_view name) {
     for (const std::string_view prefix :
-         {"urn:ogc:def:crs:epsg:", "http://www.opengis.net/def/crs/epsg/", "epsg:"}) {
+         {"urn:ogc:def:crs:epsg:", "http://www.opengis.net/def/crs/epsg/",
+          "http://www.opengis.net/gml/srs/epsg.xml#", "epsg:"}) {
         if (!startsWithNoCase(name, prefix)) {
             continue;
         }
         name.remove_prefix(prefix.size());
-        // The version between the prefix and the code: empty in the URN, "0" in the URL.
+        // The version between the prefix and the code: empty in the URN, "0" in the URL, none
+        // after '#'.
         const std::size_t separator = name.find_last_of(":/");
         if (separator != std::string_view::npos) {
             name.remove_prefix(separator + 1);
@@ -245,19 +224,28 @@ bool isGeographicEpsg(int code) {
 }
 
 GmlGridResult decodeGmlGrid(std::string_view xml) {
-    if (nestsTooDeep(xml, 256)) {
+    try {
+        return decodeGmlGridInPlace(std::string(xml));
+    } catch (const std::bad_alloc&) {
         GmlGridResult result;
-        result.fault = "the XML nests more than 256 elements deep";
+        result.fault = "the XML is too large to parse";
         return result;
     }
-    // rapidxml parses in place, so it gets a copy with the NUL it needs.
-    std::vector<char> text;
+}
+
+GmlGridResult decodeGmlGridInPlace(std::string xml) {
+    // rapidxml descends one call per nesting level and allocates about 100 bytes a node: the
+    // check bounds both before it runs.
+    if (const std::string problem = xmlProblem(xml); !problem.empty()) {
+        GmlGridResult result;
+        result.fault = "the GML is " + problem;
+        return result;
+    }
+    // rapidxml parses in place, up to the string's terminating NUL; an element's text is its
+    // value, so data nodes are not needed.
     rapidxml::xml_document<char> document;
     try {
-        text.reserve(xml.size() + 1);
-        text.assign(xml.begin(), xml.end());
-        text.push_back('\0');
-        document.parse<0>(text.data());
+        document.parse<rapidxml::parse_no_data_nodes>(xml.data());
     } catch (const rapidxml::parse_error& error) {
         GmlGridResult result;
         result.fault = std::string("the XML does not parse: ") + error.what();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace bq {
 
@@ -15,13 +16,15 @@ struct GmlGrid {
     std::optional<std::string> srsName;
     std::optional<int> epsg;
     // Coordinates as x (easting or longitude), y (northing or latitude): swapped from the
-    // file's latitude-first order for a geographic code named as a URN or URL (not "EPSG:N").
+    // file's latitude-first order for a geographic code named as a URN or a /def/crs/ URL (not
+    // "EPSG:N" nor ".../gml/srs/epsg.xml#N").
     bool axesSwapped = false;
     std::optional<std::array<std::int64_t, 2>> low;
     std::optional<std::array<std::int64_t, 2>> high;
     std::array<double, 2> origin{};  // the centre of the first pixel
     std::array<double, 2> offset1{};
     std::array<double, 2> offset2{};
+    std::vector<std::string> warnings;  // what was left out, and why
 };
 
 struct GmlGridResult {
@@ -30,9 +33,11 @@ struct GmlGridResult {
 };
 
 GmlGridResult decodeGmlGrid(std::string_view xml);
+// The same, parsing `xml` in place: no copy of a large text.
+GmlGridResult decodeGmlGridInPlace(std::string xml);
 
-// The EPSG code of "urn:ogc:def:crs:EPSG::4326", "http://www.opengis.net/def/crs/EPSG/0/4326"
-// or "EPSG:4326"; none for other names.
+// The EPSG code of "urn:ogc:def:crs:EPSG::4326", "http://www.opengis.net/def/crs/EPSG/0/4326",
+// "http://www.opengis.net/gml/srs/epsg.xml#4326" or "EPSG:4326"; none for other names.
 std::optional<int> epsgFromSrsName(std::string_view name);
 
 // Codes read with latitude first in GML: EPSG's geographic range, taken as 4000 to 4999.

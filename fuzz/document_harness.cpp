@@ -309,4 +309,65 @@ RoundTrip roundTrip(const std::string& input, const std::string& savedPath) {
     return result;
 }
 
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void appendU32(Bytes& b, std::size_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        b.push_back(static_cast<std::uint8_t>(v >> shift));
+    }
+}
+
+Bytes box(std::string_view type, std::string_view payload) {
+    Bytes b;
+    appendU32(b, payload.size() + 8);
+    b.insert(b.end(), type.begin(), type.end());
+    b.insert(b.end(), payload.begin(), payload.end());
+    return b;
+}
+
+std::string boxText(std::string_view type, std::string_view payload) {
+    const Bytes b = box(type, payload);
+    return std::string(b.begin(), b.end());
+}
+
+// Signature, file type and a JP2 header of 1 x 1 pixels, then `boxes`.
+Bytes jp2With(std::string_view boxes) {
+    std::string ihdr(14, '\0');
+    ihdr[3] = 1, ihdr[7] = 1, ihdr[9] = 1, ihdr[10] = 7, ihdr[11] = 7;
+    const std::string file = boxText("jP  ", "\x0D\x0A\x87\x0A") +
+                             boxText("ftyp", std::string("jp2 \0\0\0\0jp2 ", 12)) +
+                             boxText("jp2h", boxText("ihdr", ihdr)) + std::string(boxes);
+    return Bytes(file.begin(), file.end());
+}
+
+std::string repeat(std::string_view s, std::size_t n) {
+    std::string out;
+    out.reserve(s.size() * n);
+    for (std::size_t i = 0; i < n; ++i) {
+        out += s;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::vector<std::uint8_t>>> craftedXmlInputs() {
+    constexpr std::size_t n = 100000;
+    const std::string deep = repeat("<a>", n) + repeat("</a>", n);
+    const std::string bypass = "<!--RectifiedGrid" + repeat("</a>", n) + "-->" + deep;
+    const std::string xmpUuid = "\xBE\x7A\xCF\xCB\x97\xA9\x42\xE8\x9C\x71\x99\x94\x91\xE3\xAF\xAC";
+    const std::string gmlSet = boxText(
+        "asoc", boxText("lbl ", "gml.data") + boxText("asoc", boxText("lbl ", "gml.root-instance") +
+                                                                  boxText("xml ", bypass)));
+    return {
+        {"crafted-deep.xml", Bytes(deep.begin(), deep.end())},
+        {"crafted-gml-comment-bypass.xml", Bytes(bypass.begin(), bypass.end())},
+        {"crafted-deep-xmp.jp2", jp2With(boxText("uuid", xmpUuid + deep))},
+        {"crafted-deep-xml-box.jp2", jp2With(boxText("xml ", bypass))},
+        {"crafted-gml-comment-bypass.jp2", jp2With(gmlSet)},
+    };
+}
+
 }  // namespace bq::harness

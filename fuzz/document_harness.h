@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ui/app.h"
@@ -114,5 +115,11 @@ struct RoundTrip {
 // Opens `input`, saves the document to `savedPath` and opens that again, comparing rows,
 // written boxes and the saved file's bytes.
 RoundTrip roundTrip(const std::string& input, const std::string& savedPath);
+
+// Inputs that once crashed the XML readers, built here because they are large: 100,000
+// nested elements as bare text, as an XMP packet and as a plain XML box, and a GML text whose
+// comment holds end tags before such a nesting, bare and as a GMLJP2 set. Every target is
+// seeded with them and replays them.
+std::vector<std::pair<std::string, std::vector<std::uint8_t>>> craftedXmlInputs();
 
 }  // namespace bq::harness

@@ -1,7 +1,8 @@
 // Runs a fuzz target over saved inputs without libFuzzer, so that the inputs kept under
 // fuzz/regressions (and the real files) are replayed by every build, sanitizers included.
 //
-// replay [--skip-missing] PATH...   each PATH a file or a folder, walked recursively
+// replay [--skip-missing] [--crafted] PATH...   each PATH a file or a folder, walked
+// recursively; --crafted adds the inputs built by craftedXmlInputs, too large to keep
 
 #include <algorithm>
 #include <cstdint>
@@ -19,11 +20,16 @@ namespace fs = std::filesystem;
 
 int main(int argc, char** argv) {
     bool skipMissing = false;
+    bool crafted = false;
     std::vector<fs::path> files;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--skip-missing") {
             skipMissing = true;
+            continue;
+        }
+        if (arg == "--crafted") {
+            crafted = true;
             continue;
         }
         std::error_code error;
@@ -53,6 +59,15 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
         LLVMFuzzerTestOneInput(bytes->data(), bytes->size());
     }
-    std::printf("replayed %zu input(s)\n", files.size());
+    std::size_t built = 0;
+    if (crafted) {
+        for (const auto& [name, bytes] : bq::harness::craftedXmlInputs()) {
+            std::printf("%s (built)\n", name.c_str());
+            std::fflush(stdout);
+            LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+            ++built;
+        }
+    }
+    std::printf("replayed %zu input(s)\n", files.size() + built);
     return 0;
 }

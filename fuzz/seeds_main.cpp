@@ -181,6 +181,13 @@ int main(int argc, char** argv) {
     if (!save(out / "codestreams" / "psot-zero.j2k", codestream(true))) {
         return 1;
     }
+    // Every target meets the inputs that once crashed the XML readers.
+    for (const auto& [name, bytes] : bq::harness::craftedXmlInputs()) {
+        if (!save(out / "documents" / name, bytes) || !save(out / "codestreams" / name, bytes)) {
+            return 1;
+        }
+        written += 2;
+    }
     if (argc > 2 && fs::is_directory(argv[2], error)) {
         int index = 0;
         for (const auto& entry : fs::recursive_directory_iterator(argv[2], error)) {

@@ -8,6 +8,8 @@
 # FUZZ_SECONDS   run time per target (60)
 # FUZZ_TARGETS   which targets ("open codestream roundtrip geo")
 # FUZZ_MAX_LEN   the largest input libFuzzer makes (65536)
+# FUZZ_GEO_MAX_LEN  the same for the geo target (8 MiB): XML deep or large enough to meet
+#                the XML limits (256 levels, a million elements and attributes)
 # FUZZ_KEEP      1: keep new crash inputs under fuzz/regressions (1)
 # FUZZ_BUILD_DIR the clang build folder (build/fuzz)
 # FUZZ_WORK_DIR  corpora, logs and artifacts (build/fuzz-work)
@@ -17,6 +19,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
 targets=${FUZZ_TARGETS:-open codestream roundtrip geo}
 max_len=${FUZZ_MAX_LEN:-65536}
+geo_max_len=${FUZZ_GEO_MAX_LEN:-8388608}
 keep=${FUZZ_KEEP:-1}
 build=${FUZZ_BUILD_DIR:-$root/build/fuzz}
 work=${FUZZ_WORK_DIR:-$root/build/fuzz-work}
@@ -69,7 +72,9 @@ for t in $targets; do
     log="$work/$t.log"
     echo "fuzz: $t for ${seconds}s (log $log)"
     status=0
-    "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len="$max_len" -rss_limit_mb=2048 \
+    target_max_len=$max_len
+    [ "$t" = geo ] && target_max_len=$geo_max_len
+    "$build/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len="$target_max_len" -rss_limit_mb=2048 \
         -timeout=25 -print_final_stats=1 -artifact_prefix="$artifacts/" \
         "$run_corpus" "${seed_dirs[@]}" >"$log" 2>&1 || status=$?
     grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb)|^Done ' "$log" | sed "s/^/fuzz: $t: /" || true

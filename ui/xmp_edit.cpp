@@ -4,6 +4,7 @@
 #include <new>
 
 #include "box/uuid_box.h"
+#include "formats/xml_check.h"
 #include "formats/xmp_packet.h"
 #include "ui/jp2_header_edit.h"
 #include "ui/save_document.h"

@@ -29,6 +29,29 @@ const CraftedCase kCases[] = {
      "yes '<a>' | head -n 100000 | tr -d '\\n' > d.xmp; yes '</a>' | head -n 100000 | "
      "tr -d '\\n' >> d.xmp; $CLI xmp in.jp2 --set-file d.xmp -o o.jp2",
      1, "deep", "d.xmp"},
+    // A comment holding end tags, before a deep nesting, once let the nesting past the guard.
+    {"GmlCommentHidingEndTagsIsRefusedInInfo",
+     "{ printf '<!--RectifiedGrid'; yes '</a>' | head -n 100000 | tr -d '\\n'; printf -- '-->'; "
+     "yes '<a>' | head -n 100000 | tr -d '\\n'; yes '</a>' | head -n 100000 | tr -d '\\n'; } "
+     "> c.xml && $CLI add in.jp2 gml --text-file c.xml -o g.jp2 && $CLI info g.jp2",
+     0, "GMLJP2: the GML is not well-formed XML: elements nest more than 256 deep", "c.xml g.jp2"},
+    {"XmlBoxWithCommentHidingEndTagsIsRefusedInInfo",
+     "{ printf '<!--RectifiedGrid'; yes '</a>' | head -n 100000 | tr -d '\\n'; printf -- '-->'; "
+     "yes '<a>' | head -n 100000 | tr -d '\\n'; yes '</a>' | head -n 100000 | tr -d '\\n'; } "
+     "> c.xml && $CLI add in.jp2 xml --text-file c.xml -o x.jp2 && $CLI info x.jp2 && "
+     "$CLI info x.jp2 2",
+     0, "the XML box is not well-formed XML: elements nest more than 256 deep", "c.xml x.jp2"},
+    // Each element costs a DOM parser about 100 bytes: past the count, the text is refused.
+    {"XmpOfTooManyElementsIsRefused",
+     "{ printf '<r>'; yes '<a/>' | head -n 1000001 | tr -d '\\n'; printf '</r>'; } > m.xmp && "
+     "$CLI xmp in.jp2 --set-file m.xmp -o o.jp2",
+     1, "more than 1000000 elements and attributes", "m.xmp"},
+    {"BlankXmpIsRefused", "printf ' \\n' > b.xmp && $CLI xmp in.jp2 --set-file b.xmp -o o.jp2", 1,
+     "not well-formed XML: no root element", "b.xmp"},
+    {"Utf16XmpIsNamedAsSuch",
+     "printf '\\377\\376<\\000x\\000/\\000>\\000' > u.xmp && "
+     "$CLI xmp in.jp2 --set-file u.xmp -o o.jp2",
+     1, "UTF-16 text, by its byte order mark (save it as UTF-8)", "u.xmp"},
     // Scripts and streams
     // Reports
 };

@@ -69,11 +69,42 @@ TEST(GmlGrid, BrokenOrIncompleteXmlGivesAFaultNotAThrow) {
     }
 }
 
+// Only the URN and the /def/crs/ URL put latitude first; an envelope past what a whole number
+// holds is left out, and said.
+TEST(GmlGrid, AxisOrderBySrsFormAndEnvelopeBeyondRange) {
+    struct Row {
+        const char* srs;
+        const char* high;
+        bool swapped;
+        bool envelope;
+    };
+    const Row rows[] = {
+        {"urn:ogc:def:crs:EPSG::4326", "29 14", true, true},
+        {"http://www.opengis.net/def/crs/EPSG/0/4326", "29 14", true, true},
+        {"http://www.opengis.net/gml/srs/epsg.xml#4326", "29 14", false, true},
+        {"EPSG:4326", "29 14", false, true},
+        {"EPSG:4326", "99999999999999999999 14", false, false},
+        {"EPSG:4326", "29 x", false, false},
+    };
+    for (const Row& row : rows) {
+        std::string xml = kVersion1;
+        xml.replace(xml.find("urn:ogc:def:crs:EPSG::4326"), 26, row.srs);
+        xml.replace(xml.find("29 14"), 5, row.high);
+        const GmlGridResult r = decodeGmlGrid(xml);
+        ASSERT_TRUE(r.grid) << r.fault.value_or("");
+        EXPECT_EQ(r.grid->epsg, 4326) << row.srs;
+        EXPECT_EQ(r.grid->axesSwapped, row.swapped) << row.srs;
+        EXPECT_EQ(r.grid->high.has_value(), row.envelope) << row.high;
+        EXPECT_EQ(r.grid->warnings.size(), row.envelope ? 0u : 1u) << row.high;
+    }
+}
+
 TEST(GmlGrid, SrsNameForms) {
     const std::pair<const char*, std::optional<int>> rows[] = {
         {"urn:ogc:def:crs:EPSG::4326", 4326},
         {"urn:ogc:def:crs:EPSG:6.6:32633", 32633},
         {"http://www.opengis.net/def/crs/EPSG/0/32633", 32633},
+        {"http://www.opengis.net/gml/srs/epsg.xml#4326", 4326},
         {"EPSG:4326", 4326},
         {"epsg:3857", 3857},
         {"urn:ogc:def:crs:OGC:1.3:CRS84", std::nullopt},

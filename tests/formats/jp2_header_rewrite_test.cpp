@@ -8,7 +8,6 @@
 
 #include "formats/jp2_header_rewrite.h"
 #include "formats/resolution_fraction.h"
-#include "formats/xmp_packet.h"
 #include "tests/ui/test_files.h"
 
 namespace bq {
@@ -139,13 +138,6 @@ TEST(ResolutionFraction, StoresExactlyWhereTheFieldsAllowElseTheNearest) {
     EXPECT_NEAR(*pi->axis.perInch(), std::numbers::pi, 1e-8);
     EXPECT_FALSE(fitResolution(0, ResolutionUnit::PerInch));
     EXPECT_FALSE(fitResolution(std::nan(""), ResolutionUnit::PerInch));
-}
-
-TEST(XmlProblem, NamesTheLineAndColumnOfTheFault) {
-    EXPECT_EQ(xmlProblem("<a><b/></a>"), "");
-    const std::string problem = xmlProblem("<a>\n  <b></c>\n</a>");
-    EXPECT_NE(problem.find("line 2, column 9"), std::string::npos) << problem;
-    EXPECT_NE(xmlProblem("<a>"), "");
 }
 
 }  // namespace
