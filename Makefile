@@ -63,9 +63,11 @@ screenshots: deps build-windows
 fuzz: deps
 	@tools/fuzz.sh
 
-# Peers timed in the same run: opj_dump -i beside list, cp && sync beside save.
+# Peers timed in the same run: opj_dump -i beside list, cp && sync beside save; then crafted
+# inputs of at most 64 MB, each described once, with time and peak memory.
 bench: build-native
 	python3 bench/peers_bench.py build/native/cli/boxquill-cli build/bench
+	python3 bench/crafted_bench.py build/native/cli/boxquill-cli build/bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -2,6 +2,8 @@
 
 #include <span>
 
+#include "formats/jp2_header_boxes.h"
+
 namespace bq {
 
 namespace {
@@ -21,6 +23,8 @@ constexpr std::uint16_t kCrg = 0xFF63;
 constexpr std::uint16_t kCom = 0xFF64;
 constexpr std::uint16_t kSot = 0xFF90;
 constexpr std::uint16_t kEoc = 0xFFD9;
+
+constexpr std::uint8_t kMaxDecompositionLevels = 32;
 
 // Reads big-endian fields from a segment held in memory; a read past its end gives 0 and
 // marks the segment short.
@@ -118,6 +122,38 @@ CodestreamComment decodeCom(Fields f) {
     return comment;
 }
 
+void checkSiz(const ImageSize& size, std::vector<std::string>& warnings) {
+    if (size.csiz == 0 || size.csiz > kMaxComponents) {
+        warnings.push_back("SIZ gives " + std::to_string(size.csiz) +
+                           " components; a codestream has 1 to " + std::to_string(kMaxComponents));
+    }
+    if (size.components.size() < size.csiz) {
+        warnings.push_back("SIZ gives " + std::to_string(size.csiz) + " components but holds " +
+                           std::to_string(size.components.size()));
+    }
+    // The first only: a segment of thousands of components says it once.
+    for (std::size_t i = 0; i < size.components.size(); ++i) {
+        if (size.components[i].dx == 0 || size.components[i].dy == 0) {
+            warnings.push_back("SIZ gives component " + std::to_string(i) + " a sub-sampling of 0");
+            break;
+        }
+    }
+}
+
+void checkCod(const CodingStyle& style, std::vector<std::string>& warnings) {
+    if (style.levels > kMaxDecompositionLevels) {
+        warnings.push_back("COD gives " + std::to_string(style.levels) +
+                           " decomposition levels; at most " +
+                           std::to_string(kMaxDecompositionLevels) + " are allowed");
+    }
+    const std::size_t resolutions = std::size_t{style.levels} + 1;
+    if ((style.scod & 1) != 0 && style.precincts.size() < resolutions) {
+        warnings.push_back("COD gives precinct sizes for " +
+                           std::to_string(style.precincts.size()) + " of its " +
+                           std::to_string(resolutions) + " resolution levels");
+    }
+}
+
 }  // namespace
 
 MainHeader readMainHeader(ByteStream& stream, std::uint64_t count) {
@@ -178,11 +214,17 @@ MainHeader readMainHeader(ByteStream& stream, std::uint64_t count) {
                 case kSiz:
                     if (!header.size) {
                         header.size = decodeSiz(fields.bytes);
+                        if (header.size) {
+                            checkSiz(*header.size, header.warnings);
+                        }
                     }
                     break;
                 case kCod:
                     if (!header.coding) {
                         header.coding = decodeCod(fields);
+                        if (header.coding) {
+                            checkCod(*header.coding, header.warnings);
+                        }
                     }
                     break;
                 case kQcd:

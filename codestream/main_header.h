@@ -77,9 +77,10 @@ struct MainHeader {
     bool hasPpm = false;
     bool hasCrg = false;
     std::vector<CodestreamComment> comments;
-    std::uint64_t length = 0;          // bytes from SOC to the first SOT
-    bool complete = false;             // the first SOT (or the end marker) was reached
-    std::optional<std::string> fault;  // what stopped the walk early
+    std::uint64_t length = 0;           // bytes from SOC to the first SOT
+    bool complete = false;              // the first SOT (or the end marker) was reached
+    std::optional<std::string> fault;   // what stopped the walk early
+    std::vector<std::string> warnings;  // what SIZ and COD say that cannot be so
 };
 
 // Comments kept, and the text kept of each.

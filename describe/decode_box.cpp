@@ -50,6 +50,7 @@ std::optional<MainHeader> decodeMainHeaderBox(const CodestreamBox& box,
     if (header->fault) {
         warnings.push_back("codestream main header: " + *header->fault);
     }
+    warnings.insert(warnings.end(), header->warnings.begin(), header->warnings.end());
     return header;
 }
 

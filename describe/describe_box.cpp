@@ -87,7 +87,7 @@ Description describeBox(const Box& box) {
         describeFileType(*fileType, description);
     } else if (box.type == kTypeJp2h) {
         if (auto header = decodeJp2HeaderBox(box, description.warnings)) {
-            fields["jp2Header"] = jp2HeaderFields(*header);
+            fields["jp2Header"] = jp2HeaderFields(*header, description.warnings);
         }
     } else if (const auto* codestream = dynamic_cast<const CodestreamBox*>(&box)) {
         if (auto header = decodeMainHeaderBox(*codestream, description.warnings)) {

@@ -64,6 +64,7 @@ Description describeFile(std::span<const Box* const> rows) {
     bool codestreamBeforeHeader = false;
     int topLevel = 0;
     int codestreams = 0;
+    int extraHeaders = 0;
     for (const Box* box : rows) {
         if (box == nullptr || box->depth != 0) {
             continue;
@@ -73,8 +74,12 @@ Description describeFile(std::span<const Box* const> rows) {
         }
         if (box->type == kTypeFtyp && fileType == nullptr) {
             fileType = dynamic_cast<const FileTypeBox*>(box);
-        } else if (box->type == kTypeJp2h && jp2Header == nullptr) {
-            jp2Header = box;
+        } else if (box->type == kTypeJp2h) {
+            if (jp2Header == nullptr) {
+                jp2Header = box;
+            } else if (++extraHeaders == 1) {
+                warnings.push_back("more than one JP2 header box: the first is described");
+            }
         } else if (box->type == kTypeJp2c) {
             ++codestreams;
             if (codestream == nullptr) {
@@ -98,7 +103,7 @@ Description describeFile(std::span<const Box* const> rows) {
     if (jp2Header != nullptr) {
         header = decodeJp2HeaderBox(*jp2Header, warnings);
         if (header) {
-            fields["jp2Header"] = jp2HeaderFields(*header);
+            fields["jp2Header"] = jp2HeaderFields(*header, warnings);
         }
     } else {
         warnings.push_back("the file has no JP2 header");

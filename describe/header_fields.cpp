@@ -1,6 +1,8 @@
 #include "describe/header_fields.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <span>
 
 #include "codestream/codestream_box.h"
 #include "formats/box_span.h"
@@ -73,13 +75,34 @@ Json colourFields(const ColourBox& colour) {
     return fields;
 }
 
+// A header's own boxes listed: its colour boxes and a dozen others.
+constexpr std::size_t kMaxListedBoxes = kMaxColourBoxes + 36;
+
+// How many of `count` entries are shown when `meaningful` mean something; warns of the rest.
+std::size_t shownEntries(std::size_t count, std::size_t meaningful, const std::string& what,
+                         std::vector<std::string>& warnings) {
+    if (count <= meaningful) {
+        return count;
+    }
+    warnings.push_back(what + ": " + std::to_string(count - meaningful) +
+                       " more entries not shown (" + std::to_string(meaningful) + " shown)");
+    return meaningful;
+}
+
 }  // namespace
 
-Json jp2HeaderFields(const Jp2Header& header) {
+Json jp2HeaderFields(const Jp2Header& header, std::vector<std::string>& warnings) {
     Json fields = Json::object();
+    // The components the image has, and the channels they make (a palette adds its columns).
+    const std::size_t components =
+        header.imageHeader ? std::min<std::size_t>(header.imageHeader->components, kMaxComponents)
+                           : kMaxComponents;
+    const std::size_t channels = components + (header.palette ? header.palette->columns : 0);
     Json order = Json::array();
-    for (const std::uint32_t type : header.order) {
-        order.push_back(typeName(type));
+    const std::size_t boxes =
+        shownEntries(header.order.size(), kMaxListedBoxes, "the JP2 header's boxes", warnings);
+    for (std::size_t i = 0; i < boxes; ++i) {
+        order.push_back(typeName(header.order[i]));
     }
     fields["boxes"] = order;
     if (header.imageHeader) {
@@ -101,8 +124,10 @@ Json jp2HeaderFields(const Jp2Header& header) {
     }
     if (header.bitsPerComponent) {
         Json depths = Json::array();
-        for (const std::uint8_t byte : *header.bitsPerComponent) {
-            depths.push_back(depthFields(byte));
+        const std::size_t shown =
+            shownEntries(header.bitsPerComponent->size(), components, "'bpcc'", warnings);
+        for (std::size_t i = 0; i < shown; ++i) {
+            depths.push_back(depthFields((*header.bitsPerComponent)[i]));
         }
         fields["bitsPerComponent"] = depths;
     }
@@ -111,6 +136,11 @@ Json jp2HeaderFields(const Jp2Header& header) {
         colours.push_back(colourFields(colour));
     }
     fields["colourSpecs"] = colours;
+    if (header.coloursLeftOut > 0) {
+        warnings.push_back(std::to_string(header.coloursLeftOut) +
+                           " more colour boxes not shown (" + std::to_string(kMaxColourBoxes) +
+                           " shown)");
+    }
     if (header.palette) {
         Json depths = Json::array();
         for (const std::uint8_t byte : header.palette->depths) {
@@ -122,7 +152,9 @@ Json jp2HeaderFields(const Jp2Header& header) {
     }
     if (header.componentMapping) {
         Json maps = Json::array();
-        for (const ComponentMap& map : *header.componentMapping) {
+        const auto& all = *header.componentMapping;
+        const std::size_t shown = shownEntries(all.size(), channels, "'cmap'", warnings);
+        for (const ComponentMap& map : std::span(all).first(shown)) {
             maps.push_back({{"component", map.component},
                             {"mappingType", map.mappingType == 1 ? "palette" : "direct"},
                             {"paletteColumn", map.paletteColumn}});
@@ -130,15 +162,17 @@ Json jp2HeaderFields(const Jp2Header& header) {
         fields["componentMapping"] = maps;
     }
     if (header.channels) {
-        Json channels = Json::array();
-        for (const ChannelDefinition& channel : *header.channels) {
+        Json definitions = Json::array();
+        const auto& all = *header.channels;
+        const std::size_t shown = shownEntries(all.size(), channels, "'cdef'", warnings);
+        for (const ChannelDefinition& channel : std::span(all).first(shown)) {
             const std::string name = channelTypeName(channel.type);
-            channels.push_back({{"channel", channel.channel},
-                                {"type", channel.type},
-                                {"typeName", name.empty() ? Json(nullptr) : Json(name)},
-                                {"association", channel.association}});
+            definitions.push_back({{"channel", channel.channel},
+                                   {"type", channel.type},
+                                   {"typeName", name.empty() ? Json(nullptr) : Json(name)},
+                                   {"association", channel.association}});
         }
-        fields["channelDefinitions"] = channels;
+        fields["channelDefinitions"] = definitions;
     }
     if (header.capture) {
         fields["captureResolution"] = resolutionFields(*header.capture);

@@ -22,7 +22,13 @@ struct Jp2Header {
     std::optional<Resolution> capture;  // 'resc' in 'res '
     std::optional<Resolution> display;  // 'resd' in 'res '
     std::vector<std::string> warnings;  // one line each
+    std::size_t coloursLeftOut = 0;     // 'colr' boxes past kMaxColourBoxes, not decoded
 };
+
+// A header of a million boxes is described by its first few: colour boxes decoded, and
+// warnings kept (the rest counted in one last warning).
+constexpr std::size_t kMaxColourBoxes = 64;
+constexpr std::size_t kMaxHeaderWarnings = 100;
 
 // Decodes the payload of a JP2 header box. Never fails: what cannot be decoded is left out
 // and warned of.

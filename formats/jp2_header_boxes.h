@@ -25,6 +25,9 @@ inline BitDepth bitDepth(std::uint8_t byte) {
 // The BPC value of an image header whose components differ in depth (see 'bpcc').
 constexpr std::uint8_t kDepthVaries = 0xFF;
 
+// The most components an image can have (Csiz in SIZ, NC in 'ihdr').
+constexpr std::size_t kMaxComponents = 16384;
+
 // 'ihdr'
 struct ImageHeader {
     std::uint32_t height = 0;

@@ -171,6 +171,15 @@ std::optional<std::vector<std::uint8_t>> setJp2Resolution(std::span<const std::u
     }
     const auto res = std::find_if(parts->begin(), parts->end(),
                                   [](const Part& part) { return part.type == kRes; });
+    // Readers differ on which of two resolution boxes counts: rewriting one would leave the
+    // other's answer beside it, and dropping one would lose what no one asked to lose.
+    const auto resBoxes = std::count_if(parts->begin(), parts->end(),
+                                        [](const Part& part) { return part.type == kRes; });
+    if (resBoxes > 1) {
+        why = "the JP2 header has " + std::to_string(resBoxes) +
+              " resolution ('res ') boxes; delete all but one before setting the resolution";
+        return std::nullopt;
+    }
     std::vector<Part> inner;
     if (res != parts->end()) {
         std::optional<std::vector<Part>> found =

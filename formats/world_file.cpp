@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "formats/geo_transform.h"
+
 namespace bq {
 
 std::optional<std::array<double, 6>> parseWorldFile(std::string_view text, std::string& why) {
@@ -49,11 +51,12 @@ std::optional<std::array<double, 6>> parseWorldFile(std::string_view text, std::
         return std::nullopt;
     }
     const auto [a, d, b, e, c, f] = values;
-    if (a * e - b * d == 0.0) {
-        why = "the world file's steps are zero or in line: no pixel size";
+    const std::array<double, 6> geoTransform{c - (a + b) * 0.5, a, b, f - (d + e) * 0.5, d, e};
+    if (const auto fault = geoTransformFault(geoTransform)) {
+        why = "the world file: " + *fault;
         return std::nullopt;
     }
-    return std::array<double, 6>{c - (a + b) * 0.5, a, b, f - (d + e) * 0.5, d, e};
+    return geoTransform;
 }
 
 }  // namespace bq

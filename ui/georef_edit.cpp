@@ -5,6 +5,7 @@
 
 #include "box/uuid_box.h"
 #include "describe/georeferencing.h"
+#include "formats/geo_transform.h"
 #include "formats/geotiff.h"
 #include "formats/gml_grid.h"
 #include "formats/gml_root_instance.h"
@@ -52,6 +53,26 @@ std::optional<std::string> gmlFor(App& app, const GeoTiffTags& tags) {
         return std::nullopt;
     }
     return gmlRootInstance(*georef.geoTransform, *georef.epsg, image->width, image->height);
+}
+
+// Why `tags` place no image, by the rule a world file is held to; none when they do. A GeoTIFF
+// may carry NaN or a zero scale as readily as a world file, and a grid written from it would
+// say "nan" where a reader needs a number.
+std::optional<std::string> tagsFault(const GeoTiffTags& tags) {
+    for (const auto& [values, what] : {std::pair{&tags.pixelScale, "pixel scale"},
+                                       {&tags.tiepoints, "tie point"},
+                                       {&tags.transformation, "model transformation"}}) {
+        if (auto fault = nonFiniteFault(*values, what)) {
+            return fault;
+        }
+    }
+    const GeoTiffResult decoded = decodeGeoTiff(writeGeoTiff(tags));
+    if (decoded.geoTiff) {
+        if (const auto& geoTransform = georeferencingOf(*decoded.geoTiff).geoTransform) {
+            return geoTransformFault(*geoTransform);
+        }
+    }
+    return std::nullopt;
 }
 
 // Bigger than any world file: six numbers and their line ends.
@@ -179,6 +200,9 @@ bool setGeoreferencing(App& app, const GeoTiffTags& tags, GeoreferencingBoxes wh
     }
     if (jp2HeaderRow(boxes) < 0) {
         return app.showError("the file has no JP2 header box to put georeferencing after");
+    }
+    if (const auto fault = tagsFault(tags)) {
+        return app.showError("the georeferencing can't be used: " + *fault);
     }
     std::optional<std::string> gml;
     if (which.gml && !(gml = gmlFor(app, tags))) {

@@ -23,6 +23,14 @@ struct CraftedCase {
     const char* writes = "";
 };
 
+// Writes x.jp2: signature, file type, and a JP2 header of a 1 x 1 image of 3 components
+// varying in depth, followed by the boxes the Python expression in $H makes.
+#define BQ_JP2_WITH_H                                                                          \
+    "python3 -c \"import struct;b=lambda t,p:struct.pack('>I',8+len(p))+t+p;"                  \
+    "ih=b(b'ihdr',struct.pack('>IIHBBBB',1,1,3,255,7,0,0));"                                   \
+    "open('x.jp2','wb').write(b(b'jP  ',b'\\r\\n\\x87\\n')+b(b'ftyp',b'jp2 \\0\\0\\0\\0jp2 ')" \
+    "+b(b'jp2h',ih+eval(r'''$H''')))\""
+
 const CraftedCase kCases[] = {
     // XML
     {"DeepXmpIsRefusedNotACrash",
@@ -54,6 +62,23 @@ const CraftedCase kCases[] = {
      1, "UTF-16 text, by its byte order mark (save it as UTF-8)", "u.xmp"},
     // Scripts and streams
     // Reports
+    // x.jp2: a JP2 header of an image of 3 components holding the boxes the row's $H makes
+    // (b(type, payload) makes one); info's output stays small and says what it left out.
+    {"HugeBpccIsShownForTheComponents",
+     "H=\"b(b'bpcc',b'\\7'*15000000)\"; " BQ_JP2_WITH_H " && $CLI info x.jp2 --json > o.txt && "
+     "test $(wc -c < o.txt) -lt 20000 && cat o.txt",
+     0, "'bpcc': 14999997 more entries not shown", "x.jp2 o.txt"},
+    {"HugeCmapIsShownForTheChannels",
+     "H=\"b(b'cmap',b'\\0\\0\\0\\0'*4000000)\"; " BQ_JP2_WITH_H
+     " && $CLI info x.jp2 > o.txt && test $(wc -c < o.txt) -lt 20000 && cat o.txt",
+     0, "'cmap': 3999997 more entries not shown", "x.jp2 o.txt"},
+    {"MillionColourBoxesAreCounted",
+     "H=\"b(b'colr',b'\\1\\0\\0\\0\\0\\0\\20')*1000000\"; " BQ_JP2_WITH_H
+     " && $CLI info x.jp2 --json > o.txt && test $(wc -c < o.txt) -lt 100000 && cat o.txt",
+     0, "999936 more colour boxes not shown", "x.jp2 o.txt"},
+    {"SecondJp2HeaderIsWarnedOf",
+     "cp in.jp2 x.jp2 && printf '\\000\\000\\000\\010jp2h' >> x.jp2 && $CLI info x.jp2", 0,
+     "more than one JP2 header box", "x.jp2"},
 };
 
 class Crafted : public testing::TestWithParam<CraftedCase> {};

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -40,6 +41,7 @@ struct Row {
     std::string georefSource = {};  // what info reads back
     std::vector<double> geoTransform = {};
     int epsg = 0;
+    std::string refusal = {};  // in the message of a row that exits 1
 };
 
 TEST(CliGeoref, ReplacesTheGeoreferencingAndKeepsTheRest) {
@@ -54,6 +56,15 @@ TEST(CliGeoref, ReplacesTheGeoreferencingAndKeepsTheRest) {
         .doubles(33922, {0, 0, 0, 0, 0, 0})
         .shorts(34735, {1, 1, 0, 1, 3072, 0, 1, 32767});
     const std::vector<double> utm = {500000, 30, 0, 4600060, 0, -20};
+    const std::vector<std::uint16_t> wgs84 = {1, 1, 0, 2, 1024, 0, 1, 2, 2048, 0, 1, 4326};
+    Tiff nanScale{true, {}, {}};
+    nanScale.doubles(33550, {std::nan(""), 0.25, 0})
+        .doubles(33922, {0, 0, 0, 12, 45, 0})
+        .shorts(34735, wgs84);
+    Tiff zeroScale{true, {}, {}};
+    zeroScale.doubles(33550, {0, 0, 0}).doubles(33922, {0, 0, 0, 12, 45, 0}).shorts(34735, wgs84);
+    Tiff zeroMatrix{true, {}, {}};
+    zeroMatrix.doubles(34264, std::vector<double>(16, 0.0)).shorts(34735, wgs84);
     const Row rows[] = {
         {"world file, both kinds",
          {"--world", "IN", "--epsg", "32633", "--gml", "--geojp2"},
@@ -84,6 +95,9 @@ TEST(CliGeoref, ReplacesTheGeoreferencingAndKeepsTheRest) {
          {"--world", "IN", "--epsg", "32633"},
          textBytes("1\n0\n0\n-1\n0\n"),
          1},
+        {"GeoTIFF of a NaN scale", {"--from", "IN"}, nanScale.build(), 1, {}, {}, 0, "finite"},
+        {"GeoTIFF of a zero scale", {"--from", "IN"}, zeroScale.build(), 1, {}, {}, 0, "singular"},
+        {"GeoTIFF of a zero matrix", {"--from", "IN"}, zeroMatrix.build(), 1, {}, {}, 0, "zero"},
         {"a TIFF without GeoKeys", {"--from", "IN"}, Tiff{true, {}, {}}.longs(256, 1).build(), 1},
         {"world file without a code", {"--world", "IN"}, world, 2},
         {"both sources", {"--world", "IN", "--from", "IN", "--epsg", "4326"}, world, 2},
@@ -106,6 +120,7 @@ TEST(CliGeoref, ReplacesTheGeoreferencingAndKeepsTheRest) {
         if (row.exitCode != 0) {
             EXPECT_FALSE(std::filesystem::exists(out));
             EXPECT_NE(result.err, "");
+            EXPECT_NE(result.err.find(row.refusal), std::string::npos) << result.err;
             continue;
         }
         // The new boxes sit between the header and the rest; the old ones are gone.

@@ -69,6 +69,8 @@ TEST(Jp2HeaderRewrite, ResolutionChangesOnlyTheBoxesItNames) {
          kRemove, kKeep, cat({kIhdr, box("res ", kResdOdd)})},
         {"header lengths that do not add up", cat({kIhdr, Bytes{0, 0, 0, 40, 'c', 'o', 'l', 'r'}}),
          set(1, 1, 0), kKeep, std::nullopt},
+        {"two res boxes", cat({kIhdr, box("res ", kResc72), box("res ", kResdOdd)}), set(1, 1, 0),
+         kKeep, std::nullopt},
         {"res lengths that do not add up", cat({kIhdr, box("res ", {0, 0, 0, 99, 'r', 'e'})}),
          set(1, 1, 0), kKeep, std::nullopt},
     };

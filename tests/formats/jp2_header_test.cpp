@@ -132,6 +132,10 @@ TEST(Jp2Header, WarningsOfWholeHeaders) {
          cat({kIhdr3x8, srgb, resc0}),
          3,
          {"vertical resolution has denominator 0", "horizontal resolution has numerator 0"}},
+        {"two res boxes",
+         cat({kIhdr3x8, srgb, box("res ", box("resc", {0, 3, 0, 1, 0, 3, 0, 1, 0, 0})), resc0}),
+         4,
+         {"more than one 'res '", "more than one 'resc'"}},
     };
     for (const HeaderRow& row : rows) {
         const Jp2Header header = decodeJp2Header(row.payload);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "codestream/main_header.h"
@@ -27,16 +28,28 @@ struct Row {
     std::size_t components;
     bool tlm;
     std::size_t comments;
+    const char* warning = "";  // in the first warning; "" for none
 };
 
 TEST(MainHeader, FieldsAndFaults) {
     const Bytes soc = {0xFF, 0x4F};
     const Bytes cutCom = {0xFF, 0x64, 0, 40, 0, 1};
+    // Csiz 16384 in a segment holding 3 components; XRsiz 0; 32 levels, 2 precinct bytes.
+    Bytes manyComponents = kSiz;
+    manyComponents[38] = 0x40;
+    manyComponents[39] = 0x00;
+    Bytes noSubsampling = kSiz;
+    noSubsampling[44] = 0;
+    Bytes shortPrecincts = kCod;
+    shortPrecincts[9] = 32;
     const Row rows[] = {
         {"whole", {soc, kSiz, kCod, kQcd, kCom, kTlm, kSot}, true, 3, true, 1},
         {"no SOC", {kSiz, kCod, kSot}, false, 0, false, 0},
         {"segment past the end", {soc, kSiz, cutCom}, false, 3, false, 0},
         {"no first tile-part", {soc, kSiz, kCod}, false, 3, false, 0},
+        {"Csiz beyond Lsiz", {soc, manyComponents, kSot}, true, 3, false, 0, "holds 3"},
+        {"XRsiz 0", {soc, noSubsampling, kSot}, true, 3, false, 0, "component 1"},
+        {"precincts short", {soc, kSiz, shortPrecincts, kSot}, true, 3, false, 0, "2 of its 33"},
     };
     for (const Row& row : rows) {
         Bytes bytes;
@@ -50,6 +63,9 @@ TEST(MainHeader, FieldsAndFaults) {
         EXPECT_EQ(header.size ? header.size->components.size() : 0, row.components) << row.name;
         EXPECT_EQ(header.hasTlm, row.tlm) << row.name;
         EXPECT_EQ(header.comments.size(), row.comments) << row.name;
+        const std::string first = header.warnings.empty() ? "" : header.warnings[0];
+        EXPECT_EQ(*row.warning == '\0', first.empty()) << row.name << ": " << first;
+        EXPECT_NE(first.find(row.warning), std::string::npos) << row.name << ": " << first;
     }
 }
 

@@ -1,0 +1,82 @@
+#!/usr/bin/env python3
+"""Times `info --json` on crafted inputs of at most 64 MB, and a 3 GB stream import.
+
+  crafted_bench.py BOXQUILL_CLI [WORK_FOLDER]
+
+Each input is built under WORK_FOLDER, then described once in a fresh process; the wall
+time, the peak resident memory of that process and the size of what it printed are shown.
+It prints figures only: a fault shows as a large number, not as a failure.
+"""
+import os
+import struct
+import subprocess
+import sys
+import time
+
+
+def box(kind, payload):
+    return struct.pack(">I", len(payload) + 8) + kind + payload
+
+
+def jp2_with(header_boxes):
+    ihdr = box(b"ihdr", struct.pack(">IIHBBBB", 1, 1, 3, 255, 7, 0, 0))
+    return (box(b"jP  ", b"\r\n\x87\n") + box(b"ftyp", b"jp2 \0\0\0\0jp2 ")
+            + box(b"jp2h", ihdr + header_boxes))
+
+
+def gml_set(xml):
+    label = box(b"lbl ", b"gml.root-instance")
+    return box(b"asoc", box(b"lbl ", b"gml.data") + box(b"asoc", label + box(b"xml ", xml)))
+
+
+def inputs():
+    yield "bpcc of 15 MB", jp2_with(box(b"bpcc", b"\x07" * 15_000_000))
+    yield "cmap of 4 M entries", jp2_with(box(b"cmap", b"\0\0\0\0" * 4_000_000))
+    yield "1 M colr boxes", jp2_with(box(b"colr", b"\1\0\0\0\0\0\x10") * 1_000_000)
+    yield "GML set of 60 MB of <a/>", jp2_with(b"") + gml_set(
+        b"<RectifiedGrid>" + b"<a/>" * 15_000_000 + b"</RectifiedGrid>")
+    yield "deep XML (1 M levels)", jp2_with(b"") + gml_set(
+        b"<RectifiedGrid>" + b"<a>" * 1_000_000 + b"</a>" * 1_000_000 + b"</RectifiedGrid>")
+
+
+def run(command, shell=False):
+    """Wall seconds, peak resident MiB and bytes written to stdout of one fresh process."""
+    start = time.monotonic()
+    child = subprocess.Popen(command, shell=shell, executable="/bin/bash" if shell else None,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    printed = 0
+    while chunk := child.stdout.read(1 << 20):
+        printed += len(chunk)
+    _, status, usage = os.wait4(child.pid, 0)
+    child.returncode = os.waitstatus_to_exitcode(status)
+    return time.monotonic() - start, usage.ru_maxrss / 1024, printed, child.returncode
+
+
+def main():
+    cli = os.path.abspath(sys.argv[1])
+    work = sys.argv[2] if len(sys.argv) > 2 else "build/bench"
+    os.makedirs(work, exist_ok=True)
+    print(f"{'input':32} {'MB':>6} {'seconds':>8} {'peak MiB':>9} {'printed':>12} exit")
+    for name, data in inputs():
+        path = os.path.join(work, "crafted.jp2")
+        with open(path, "wb") as out:
+            out.write(data)
+        seconds, peak, printed, code = run([cli, "info", path, "--json"])
+        print(f"{name:32} {len(data) / 1e6:6.1f} {seconds:8.2f} {peak:9.1f} {printed:12} {code}")
+        os.remove(path)
+    source = os.path.join(work, "crafted-source.jp2")
+    with open(source, "wb") as out:
+        out.write(jp2_with(box(b"colr", b"\1\0\0\0\0\0\x10")))
+    target = os.path.join(work, "crafted-import.jp2")
+    seconds, peak, _, code = run(
+        f"'{cli}' add '{source}' geotiff --import <(head -c 3000000000 /dev/zero) -o '{target}'",
+        shell=True)
+    print(f"{'add geotiff --import of 3 GB':32} {3000.0:6.1f} {seconds:8.2f} {peak:9.1f} "
+          f"{'-':>12} {code}")
+    for path in (source, target):
+        if os.path.exists(path):
+            os.remove(path)
+
+
+if __name__ == "__main__":
+    main()
