@@ -8,7 +8,7 @@ DEB_PACKAGES := cmake g++ make googletest libgtest-dev nlohmann-json3-dev \
 	wine wine64 xvfb xauth imagemagick clang libclang-rt-14-dev \
 	gdal-bin libopenjp2-tools python3 time librapidxml-dev libcli11-dev
 
-.PHONY: all deps build test run screenshots fuzz bench format clean $(addprefix build-,$(PRESETS)) \
+.PHONY: all deps build test run screenshots fuzz fuzz-smoke bench format clean $(addprefix build-,$(PRESETS)) \
 	$(addprefix test-,$(PRESETS))
 
 all: build
@@ -53,6 +53,7 @@ test: deps
 	$(MAKE) test-native
 	$(MAKE) test-sanitize
 	$(MAKE) test-windows
+	$(MAKE) fuzz-smoke
 
 run: deps build-windows
 	@tools/run.sh
@@ -62,6 +63,14 @@ screenshots: deps build-windows
 
 fuzz: deps
 	@tools/fuzz.sh
+
+# Every libFuzzer target for a few seconds: a step of its own, kept out of the native ctest
+# run so that run stays quick; most of its time is the clang build.
+fuzz-smoke: deps
+	@start=$$(date +%s); \
+	FUZZ_SECONDS=6 FUZZ_KEEP=0 FUZZ_BUILD_DIR=$(CURDIR)/build/fuzz-clang \
+		FUZZ_WORK_DIR=$(CURDIR)/build/fuzz-smoke tools/fuzz.sh; status=$$?; \
+	echo "fuzz-smoke: $$(( $$(date +%s) - start )) s"; exit $$status
 
 # Peers timed in the same run: opj_dump -i beside list, cp && sync beside save; then crafted
 # inputs of at most 64 MB, each described once, with time and peak memory.
