@@ -15,6 +15,7 @@
 #include "describe/describe_box.h"
 #include "describe/describe_file.h"
 #include "stream/file_stream.h"
+#include "ui/save_document.h"
 
 namespace bq::cli {
 
@@ -62,6 +63,8 @@ int infoBox(Session& session, const CliArgs& args, const std::string& path) {
     if (const int code = session.resolveRow(args.positionals[0], row); code != kExitOk) {
         return code;
     }
+    // An association's length is what its rows add up to, as `list` shows it.
+    refreshAssociationSizes(session.boxes);
     const Box* box = session.boxes.boxAt(row);
     if (box == nullptr) {
         return session.refuse("no box in row " + std::to_string(row));

@@ -67,6 +67,26 @@ namespace {
 
 // Over the corpus's generated JP2 files: the image size and component count agree with
 // opj_dump's reading of the same codestream.
+TEST(CliInfo, EveryRowsLengthIsItsListedSizeAndHeader) {
+    BOXQUILL_NEEDS_SHELL();
+    const std::filesystem::path corpus = corpusDir();
+    if (corpus.empty()) {
+        GTEST_SKIP() << "the corpus is not here";
+    }
+    TempFolder folder;
+    const std::string path = (corpus / "generated/gdal_gray_metadata_xmp.jp2").string();
+    const auto rows = nlohmann::json::parse(runCli(folder, {"list", path, "--json"}).out);
+    ASSERT_GT(rows.size(), 10u);
+    for (const auto& row : rows) {
+        const std::string index = std::to_string(row["index"].get<int>());
+        const auto box = nlohmann::json::parse(runCli(folder, {"info", path, index, "--json"}).out);
+        EXPECT_EQ(box["payloadSize"], row["size"]) << index;
+        EXPECT_EQ(box["length"],
+                  row["size"].get<std::uint64_t>() + box["headerLength"].get<std::uint64_t>())
+            << index;
+    }
+}
+
 TEST(CliInfo, ImageSizeAgreesWithOpjDumpOverTheCorpus) {
     BOXQUILL_NEEDS_SHELL();
     const std::filesystem::path corpus = corpusDir();
