@@ -8,7 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "box/box_type.h"
+#include "stream/box_header.h"
+#include "stream/box_type.h"
 #include "stream/byte_stream.h"
 #include "stream/file_window.h"
 
@@ -55,10 +56,6 @@ struct ReadContext {
     std::string_view refusal;
     BoxMaker make = makeBoxOfKind;
 };
-
-// How a box's length is written: the 32-bit field, length 1 with a 64-bit extended length
-// behind the type, or 0 for a last box that runs to the end of the file.
-enum class HeaderForm : std::uint8_t { Plain, Extended, ToEnd };
 
 // The file type a payload is exported as or imported from: "XML" and ".xml", and so on.
 struct FileKind {

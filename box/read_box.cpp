@@ -32,46 +32,26 @@ std::unique_ptr<Box> readBox(ByteStream& stream, ReadContext& context) {
         return nullptr;
     }
     const std::uint64_t start = stream.tell();
-    std::uint32_t length = 0;
-    std::uint32_t type = 0;
-    stream.readU32(length);
-    stream.readU32(type);
-    if (stream.atEnd()) {
-        return nullptr;
-    }
-    // Length 1 announces a 64-bit length behind the type; 2 to 7 cannot hold a header; a box
-    // as long as the whole file leaves no room for the signature.
-    std::uint64_t boxLength = length;
-    std::uint64_t headerLength = kBoxHeaderSize;
-    HeaderForm form = HeaderForm::Plain;
-    if (length == 1) {
-        std::uint32_t high = 0;
-        std::uint32_t low = 0;
-        stream.readU32(high);
-        stream.readU32(low);
-        if (stream.atEnd()) {
-            return nullptr;
-        }
-        boxLength = (std::uint64_t{high} << 32) | low;
-        headerLength = kExtendedHeaderSize;
-        form = HeaderForm::Extended;
-    }
-    if ((length != 0 && boxLength < headerLength) || boxLength >= context.fileSize) {
+    BoxHeader header;
+    // A box as long as the whole file leaves no room for the signature.
+    if (readBoxHeader(stream, header) != BoxHeaderFault::None ||
+        header.length >= context.fileSize) {
         return nullptr;
     }
     // Length 0: the box runs to the end of the file (were it read as empty, a run of zeros
     // would be taken for millions of boxes).
-    const std::uint64_t position = stream.tell();
-    const std::uint64_t rest = context.fileSize > position ? context.fileSize - position : 0;
-    const std::uint64_t payloadSize = length == 0 ? rest : boxLength - headerLength;
+    const std::uint64_t room = context.fileSize > start ? context.fileSize - start : 0;
+    const std::uint64_t payloadSize = header.payloadLength(room);
+    const bool toEnd = header.form == HeaderForm::ToEnd;
+    const std::uint32_t type = header.type;
 
     std::unique_ptr<Box> box;
     try {
-        box = context.make(type, payloadSize, length == 0);
+        box = context.make(type, payloadSize, toEnd);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    box->headerForm = form;
+    box->headerForm = toEnd ? HeaderForm::Plain : header.form;
     box->fileOffset = start;
     NestingContext& nesting = context.nesting;
     box->depth = nesting.depth;
@@ -85,7 +65,7 @@ std::unique_ptr<Box> readBox(ByteStream& stream, ReadContext& context) {
         return nullptr;
     }
     // Only a box that took the rest of the file keeps the length 0 it was read with.
-    if (length == 0 && box->payloadSize != 0) {
+    if (toEnd && box->payloadSize != 0) {
         box->headerForm = HeaderForm::ToEnd;
     }
 

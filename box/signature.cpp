@@ -1,6 +1,6 @@
 #include "box/signature.h"
 
-#include "box/box_type.h"
+#include "stream/box_type.h"
 
 namespace bq {
 

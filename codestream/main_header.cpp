@@ -2,78 +2,36 @@
 
 #include <span>
 
+#include "codestream/marker_table.h"
 #include "formats/jp2_header_boxes.h"
+#include "stream/byte_reader.h"
 
 namespace bq {
 
 namespace {
 
-constexpr std::uint16_t kSoc = 0xFF4F;
-constexpr std::uint16_t kSiz = 0xFF51;
-constexpr std::uint16_t kCod = 0xFF52;
-constexpr std::uint16_t kCoc = 0xFF53;
-constexpr std::uint16_t kTlm = 0xFF55;
-constexpr std::uint16_t kPlm = 0xFF57;
-constexpr std::uint16_t kQcd = 0xFF5C;
-constexpr std::uint16_t kQcc = 0xFF5D;
-constexpr std::uint16_t kRgn = 0xFF5E;
-constexpr std::uint16_t kPoc = 0xFF5F;
-constexpr std::uint16_t kPpm = 0xFF60;
-constexpr std::uint16_t kCrg = 0xFF63;
-constexpr std::uint16_t kCom = 0xFF64;
-constexpr std::uint16_t kSot = 0xFF90;
-constexpr std::uint16_t kEoc = 0xFFD9;
-
 constexpr std::uint8_t kMaxDecompositionLevels = 32;
-
-// Reads big-endian fields from a segment held in memory; a read past its end gives 0 and
-// marks the segment short.
-struct Fields {
-    std::span<const std::uint8_t> bytes;
-    std::size_t at = 0;
-    bool shortOf = false;
-
-    std::uint32_t get(std::size_t width) {
-        if (width > bytes.size() - at) {
-            shortOf = true;
-            at = bytes.size();
-            return 0;
-        }
-        std::uint32_t value = 0;
-        for (std::size_t i = 0; i < width; ++i) {
-            value = (value << 8) | bytes[at++];
-        }
-        return value;
-    }
-    std::uint8_t u8() { return static_cast<std::uint8_t>(get(1)); }
-    std::uint16_t u16() { return static_cast<std::uint16_t>(get(2)); }
-    std::uint32_t u32() { return get(4); }
-};
 
 }  // namespace
 
 std::optional<ImageSize> decodeSiz(std::span<const std::uint8_t> segment) {
-    Fields f{segment};
+    ByteReader f(segment);
     ImageSize size;
-    size.rsiz = f.u16();
-    size.xsiz = f.u32();
-    size.ysiz = f.u32();
-    size.xosiz = f.u32();
-    size.yosiz = f.u32();
-    size.xtsiz = f.u32();
-    size.ytsiz = f.u32();
-    size.xtosiz = f.u32();
-    size.ytosiz = f.u32();
-    size.csiz = f.u16();
-    if (f.shortOf) {
+    f.u16(size.rsiz);
+    for (std::uint32_t* field : {&size.xsiz, &size.ysiz, &size.xosiz, &size.yosiz, &size.xtsiz,
+                                 &size.ytsiz, &size.xtosiz, &size.ytosiz}) {
+        f.u32(*field);
+    }
+    f.u16(size.csiz);
+    if (!f.ok()) {
         return std::nullopt;
     }
     // Lsiz bounds Csiz: a segment holds at most 21843 components of three bytes.
-    for (std::uint16_t i = 0; i < size.csiz && f.bytes.size() - f.at >= 3; ++i) {
+    for (std::uint16_t i = 0; i < size.csiz && f.remaining() >= 3; ++i) {
         SizComponent component;
-        component.ssiz = f.u8();
-        component.dx = f.u8();
-        component.dy = f.u8();
+        f.u8(component.ssiz);
+        f.u8(component.dx);
+        f.u8(component.dy);
         size.components.push_back(component);
     }
     return size;
@@ -81,36 +39,39 @@ std::optional<ImageSize> decodeSiz(std::span<const std::uint8_t> segment) {
 
 namespace {
 
-std::optional<CodingStyle> decodeCod(Fields f) {
+std::optional<CodingStyle> decodeCod(std::span<const std::uint8_t> segment) {
+    ByteReader f(segment);
     CodingStyle style;
-    style.scod = f.u8();
-    style.progression = f.u8();
-    style.layers = f.u16();
-    style.multipleComponentTransform = f.u8();
-    style.levels = f.u8();
-    style.codeBlockWidthExponent = f.u8();
-    style.codeBlockHeightExponent = f.u8();
-    style.codeBlockStyle = f.u8();
-    style.transform = f.u8();
-    if (f.shortOf) {
+    for (std::uint8_t* field : {&style.scod, &style.progression}) {
+        f.u8(*field);
+    }
+    f.u16(style.layers);
+    for (std::uint8_t* field :
+         {&style.multipleComponentTransform, &style.levels, &style.codeBlockWidthExponent,
+          &style.codeBlockHeightExponent, &style.codeBlockStyle, &style.transform}) {
+        f.u8(*field);
+    }
+    if (!f.ok()) {
         return std::nullopt;
     }
     if ((style.scod & 1) != 0) {
-        for (int level = 0; level <= style.levels && f.at < f.bytes.size(); ++level) {
-            style.precincts.push_back(f.u8());
+        std::uint8_t precinct = 0;
+        for (int level = 0; level <= style.levels && f.u8(precinct); ++level) {
+            style.precincts.push_back(precinct);
         }
     }
     return style;
 }
 
-CodestreamComment decodeCom(Fields f) {
+CodestreamComment decodeCom(std::span<const std::uint8_t> segment) {
+    ByteReader f(segment);
     CodestreamComment comment;
-    comment.registration = f.u16();
-    comment.length = static_cast<std::uint32_t>(f.bytes.size() - f.at);
+    f.u16(comment.registration);
+    const auto data = f.rest();  // empty when the registration was cut short
+    comment.length = static_cast<std::uint32_t>(data.size());
     if (comment.registration == 1) {
-        for (std::size_t i = f.at; i < f.bytes.size() && comment.text.size() < kMaxCommentText;
-             ++i) {
-            const std::uint8_t c = f.bytes[i];
+        for (std::size_t i = 0; i < data.size() && comment.text.size() < kMaxCommentText; ++i) {
+            const std::uint8_t c = data[i];
             if (c < 0x80) {
                 comment.text += static_cast<char>(c);
             } else {
@@ -164,7 +125,7 @@ MainHeader readMainHeader(ByteStream& stream, std::uint64_t count) {
     }
     std::uint16_t marker = 0;
     stream.readU16(marker);
-    if (!stream.good() || marker != kSoc) {
+    if (!stream.good() || marker != fullMarker(kCodeSoc)) {
         header.fault = "the codestream does not start with SOC";
         return header;
     }
@@ -176,17 +137,17 @@ MainHeader readMainHeader(ByteStream& stream, std::uint64_t count) {
             header.fault = "the main header runs past the codestream's end";
             return header;
         }
-        if (marker == kSot || marker == kEoc) {
+        if (marker == fullMarker(kCodeSot) || marker == fullMarker(kCodeEoc)) {
             header.length = at;
             header.complete = true;
             return header;
         }
-        if ((marker >> 8) != 0xFF || marker < 0xFF30) {
+        if (marker < fullMarker(kCodeBareFirst)) {
             header.fault = "no marker at offset " + std::to_string(at) + " of the codestream";
             return header;
         }
-        if (marker <= 0xFF3F) {
-            continue;  // markers without a segment
+        if (isBareMarker(marker)) {
+            continue;
         }
         std::uint16_t length = 0;
         stream.readU16(length);
@@ -200,8 +161,10 @@ MainHeader readMainHeader(ByteStream& stream, std::uint64_t count) {
                            " runs past the codestream's end";
             return header;
         }
-        const bool decode = marker == kSiz || marker == kCod || marker == kQcd ||
-                            (marker == kCom && header.comments.size() < kMaxComments);
+        const bool decode =
+            marker == fullMarker(kCodeSiz) || marker == fullMarker(kCodeCod) ||
+            marker == fullMarker(kCodeQcd) ||
+            (marker == fullMarker(kCodeCom) && header.comments.size() < kMaxComments);
         if (decode) {
             segment.resize(length - 2u);
             stream.readBytes(segment.data(), static_cast<std::uint32_t>(segment.size()));
@@ -209,45 +172,44 @@ MainHeader readMainHeader(ByteStream& stream, std::uint64_t count) {
                 header.fault = "a marker segment at offset " + std::to_string(at) + " is cut short";
                 return header;
             }
-            const Fields fields{segment};
             switch (marker) {
-                case kSiz:
+                case fullMarker(kCodeSiz):
                     if (!header.size) {
-                        header.size = decodeSiz(fields.bytes);
+                        header.size = decodeSiz(segment);
                         if (header.size) {
                             checkSiz(*header.size, header.warnings);
                         }
                     }
                     break;
-                case kCod:
+                case fullMarker(kCodeCod):
                     if (!header.coding) {
-                        header.coding = decodeCod(fields);
+                        header.coding = decodeCod(segment);
                         if (header.coding) {
                             checkCod(*header.coding, header.warnings);
                         }
                     }
                     break;
-                case kQcd:
+                case fullMarker(kCodeQcd):
                     if (!header.quantization && !segment.empty()) {
                         header.quantization = Quantization{segment[0]};
                     }
                     break;
                 default:
-                    header.comments.push_back(decodeCom(fields));
+                    header.comments.push_back(decodeCom(segment));
                     break;
             }
         } else if (!stream.seek(end)) {
             header.fault = "the codestream cannot be read";
             return header;
         }
-        header.hasCoc = header.hasCoc || marker == kCoc;
-        header.hasQcc = header.hasQcc || marker == kQcc;
-        header.hasRgn = header.hasRgn || marker == kRgn;
-        header.hasPoc = header.hasPoc || marker == kPoc;
-        header.hasTlm = header.hasTlm || marker == kTlm;
-        header.hasPlm = header.hasPlm || marker == kPlm;
-        header.hasPpm = header.hasPpm || marker == kPpm;
-        header.hasCrg = header.hasCrg || marker == kCrg;
+        header.hasCoc = header.hasCoc || marker == fullMarker(kCodeCoc);
+        header.hasQcc = header.hasQcc || marker == fullMarker(kCodeQcc);
+        header.hasRgn = header.hasRgn || marker == fullMarker(kCodeRgn);
+        header.hasPoc = header.hasPoc || marker == fullMarker(kCodePoc);
+        header.hasTlm = header.hasTlm || marker == fullMarker(kCodeTlm);
+        header.hasPlm = header.hasPlm || marker == fullMarker(kCodePlm);
+        header.hasPpm = header.hasPpm || marker == fullMarker(kCodePpm);
+        header.hasCrg = header.hasCrg || marker == fullMarker(kCodeCrg);
     }
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "codestream/marker_table.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -18,8 +20,8 @@ namespace bq {
 inline std::size_t findEndPair(const std::uint8_t* bytes, std::size_t count) {
     std::size_t at = 0;
 #if defined(__SSE2__)
-    const __m128i ff = _mm_set1_epi8(static_cast<char>(0xFF));
-    const __m128i d9 = _mm_set1_epi8(static_cast<char>(0xD9));
+    const __m128i ff = _mm_set1_epi8(static_cast<char>(kMarkerPrefix));
+    const __m128i d9 = _mm_set1_epi8(static_cast<char>(kCodeEoc));
     const auto pairs = [&](std::size_t i) {
         const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
         const __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 1));
@@ -41,12 +43,12 @@ inline std::size_t findEndPair(const std::uint8_t* bytes, std::size_t count) {
     }
 #endif
     while (count - at >= 2) {
-        const void* hit = std::memchr(bytes + at, 0xFF, count - at - 1);
+        const void* hit = std::memchr(bytes + at, kMarkerPrefix, count - at - 1);
         if (hit == nullptr) {
             break;
         }
         const auto index = static_cast<std::size_t>(static_cast<const std::uint8_t*>(hit) - bytes);
-        if (bytes[index + 1] == 0xD9) {
+        if (bytes[index + 1] == kCodeEoc) {
             return index;
         }
         at = index + 1;

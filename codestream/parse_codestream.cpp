@@ -14,13 +14,6 @@ namespace bq {
 
 namespace {
 
-constexpr std::uint8_t kCodeSoc = 0x4F;
-constexpr std::uint8_t kCodeSiz = 0x51;
-constexpr std::uint8_t kCodeCod = 0x52;
-constexpr std::uint8_t kCodeQcd = 0x5C;
-constexpr std::uint8_t kCodeSot = 0x90;
-constexpr std::uint8_t kCodeEoc = 0xD9;
-
 // Rsiz, Xsiz, Ysiz, XOsiz, YOsiz, XTsiz, YTsiz, XTOsiz, YTOsiz and Csiz.
 constexpr std::uint16_t kSizFixedBytes = 36;
 // The SOT marker, Lsot, Isot, Psot, TPsot and TNsot.
@@ -90,7 +83,6 @@ bool readSiz(ByteStream& stream, MarkerParser& parser, CodestreamInfo& info, std
     return parser.skipSegment(stream, count) == kStepOk;
 }
 
-constexpr std::uint16_t kMarkerSod = 0xFF93;
 // Tile data is searched for the end marker a block at a time.
 constexpr std::uint32_t kScanBlock = 64 * 1024;
 
@@ -108,14 +100,14 @@ WalkOutcome skipTilePartHeader(ByteStream& stream, std::uint64_t count) {
         if (!stream.good()) {
             return WalkOutcome::RanOut;
         }
-        if (marker == kMarkerSod) {
+        if (marker == fullMarker(kCodeSod)) {
             return WalkOutcome::Complete;
         }
-        if ((marker >> 8) != 0xFF) {
+        if ((marker >> 8) != kMarkerPrefix) {
             return WalkOutcome::Invalid;
         }
-        if ((marker & 0xF0) == 0x30) {
-            continue;  // the markers without a segment, allowed anywhere
+        if (isBareMarker(marker)) {
+            continue;
         }
         std::uint16_t length = 0;
         stream.readU16(length);
@@ -154,7 +146,7 @@ std::optional<std::uint64_t> findEndMarker(ByteStream& stream, std::uint64_t cou
         if (!stream.good()) {
             return std::nullopt;
         }
-        if (previous == 0xFF && block[0] == 0xD9) {
+        if (previous == kMarkerPrefix && block[0] == kCodeEoc) {
             return at - 1;
         }
         const std::size_t pair = findEndPair(block.data(), chunk);
@@ -268,7 +260,7 @@ WalkResult walkCodestream(MarkerParser& parser, CodestreamInfo& info, ByteStream
         }
         switch (parser.marker) {
             case 0x00:
-            case 0xFF:
+            case kMarkerPrefix:
                 return {WalkOutcome::Invalid, 0};
             case kCodeSoc:
                 break;

@@ -7,6 +7,7 @@
 
 #include "box/uuid_box.h"
 #include "describe/payload_bytes.h"
+#include "formats/geo_transform.h"
 
 namespace bq {
 
@@ -112,9 +113,7 @@ Georeferencing georeferencingOf(const GeoTiff& geoTiff) {
     }
     // A tiepoint of PixelIsPoint names a pixel's centre; GDAL moves it to the corner.
     if (out.geoTransform && raster == std::uint16_t{2}) {
-        auto& gt = *out.geoTransform;
-        gt[0] -= (gt[1] + gt[2]) * 0.5;
-        gt[3] -= (gt[4] + gt[5]) * 0.5;
+        out.geoTransform = cornerFromCentre(*out.geoTransform);
     }
     return out;
 }
@@ -123,12 +122,11 @@ Georeferencing georeferencingOf(const GmlGrid& grid) {
     Georeferencing out;
     out.source = "GMLJP2";
     out.epsg = grid.epsg;
-    // The origin is the centre of the first pixel: half of each offset vector back.
+    // The origin is the centre of the first pixel.
     const auto& o = grid.origin;
     const auto& v1 = grid.offset1;
     const auto& v2 = grid.offset2;
-    out.geoTransform = {o[0] - (v1[0] + v2[0]) * 0.5, v1[0], v2[0],
-                        o[1] - (v1[1] + v2[1]) * 0.5, v1[1], v2[1]};
+    out.geoTransform = cornerFromCentre({o[0], v1[0], v2[0], o[1], v1[1], v2[1]});
     return out;
 }
 

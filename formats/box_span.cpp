@@ -1,6 +1,6 @@
 #include "formats/box_span.h"
 
-#include "formats/byte_reader.h"
+#include "stream/box_header.h"
 
 namespace bq {
 
@@ -26,39 +26,36 @@ SpanBoxes splitBoxes(std::span<const std::uint8_t> bytes) {
     std::size_t at = 0;
     while (at < bytes.size()) {
         const std::size_t left = bytes.size() - at;
-        ByteReader reader(bytes.subspan(at));
-        std::uint32_t length = 0;
-        SpanBox box;
-        box.offset = at;
-        if (!reader.u32(length) || !reader.u32(box.type)) {
-            result.fault = "a box header at offset " + std::to_string(at) + " is cut short (" +
-                           std::to_string(left) + " bytes left)";
+        BoxHeader header;
+        const BoxHeaderFault fault = readBoxHeader(bytes.subspan(at), header);
+        const std::string where = " at offset " + std::to_string(at);
+        if (fault == BoxHeaderFault::CutShort) {
+            result.fault =
+                "a box header" + where + " is cut short (" + std::to_string(left) + " bytes left)";
             return result;
         }
-        std::uint64_t boxLength = length;
-        if (length == 1) {
-            box.extended = true;
-            box.headerLength = 16;
-            if (!reader.u64(boxLength)) {
-                result.fault = "the extended header of '" + typeName(box.type) + "' at offset " +
-                               std::to_string(at) + " is cut short";
-                return result;
-            }
-        } else if (length == 0) {
-            box.toEnd = true;
-            boxLength = left;
+        if (fault == BoxHeaderFault::ExtendedCutShort) {
+            result.fault =
+                "the extended header of '" + typeName(header.type) + "'" + where + " is cut short";
+            return result;
         }
-        if (boxLength < box.headerLength) {
-            result.fault = quoted(box.type) + " at offset " + std::to_string(at) + " has length " +
+        const std::uint64_t boxLength = header.form == HeaderForm::ToEnd ? left : header.length;
+        if (fault == BoxHeaderFault::ShorterThanHeader || boxLength < header.headerLength()) {
+            result.fault = quoted(header.type) + where + " has length " +
                            std::to_string(boxLength) + ", shorter than its header";
             return result;
         }
         if (boxLength > left) {
-            result.fault = quoted(box.type) + " at offset " + std::to_string(at) +
-                           " is cut short: length " + std::to_string(boxLength) + ", " +
-                           std::to_string(left) + " bytes left";
+            result.fault = quoted(header.type) + where + " is cut short: length " +
+                           std::to_string(boxLength) + ", " + std::to_string(left) + " bytes left";
             return result;
         }
+        SpanBox box;
+        box.type = header.type;
+        box.offset = at;
+        box.headerLength = static_cast<std::size_t>(header.headerLength());
+        box.extended = header.form == HeaderForm::Extended;
+        box.toEnd = header.form == HeaderForm::ToEnd;
         const auto whole = static_cast<std::size_t>(boxLength);
         box.payload = bytes.subspan(at + box.headerLength, whole - box.headerLength);
         result.boxes.push_back(box);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "formats/tiff_directory.h"
+
 namespace bq {
 
 // The identifier that opens a GeoJP2 box's payload.
@@ -28,6 +30,16 @@ constexpr std::uint16_t kTiffAscii = 2;
 constexpr std::uint16_t kTiffShort = 3;
 constexpr std::uint16_t kTiffLong = 4;
 constexpr std::uint16_t kTiffDouble = 12;
+
+// The georeferencing tags, as `info` and `georef` read them.
+inline constexpr std::array<TiffTagWanted, 6> kGeoTiffTags = {{
+    {kTiffTagPixelScale, kTiffDouble, 0, "ModelPixelScale"},
+    {kTiffTagTiepoint, kTiffDouble, 0, "ModelTiepoint"},
+    {kTiffTagTransformation, kTiffDouble, 0, "ModelTransformation"},
+    {kTiffTagGeoKeyDirectory, kTiffShort, 0, "GeoKeyDirectory"},
+    {kTiffTagGeoDoubleParams, kTiffDouble, 0, "GeoDoubleParams"},
+    {kTiffTagGeoAsciiParams, kTiffAscii, 0, "GeoAsciiParams"},
+}};
 
 // GeoKey ids read by name.
 constexpr std::uint16_t kGeoKeyModelType = 1024;

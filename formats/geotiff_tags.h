@@ -4,11 +4,12 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "formats/tiff_directory.h"
 
 namespace bq {
 
@@ -20,10 +21,6 @@ struct GeoTiffTags {
     std::vector<double> doubleParams;         // 34736 GeoDoubleParamsTag
     std::string asciiParams;                  // 34737 GeoAsciiParamsTag, without the final NUL
 };
-
-// Random access to a file: fills `out` with the bytes at `offset`; false when they are not all
-// there.
-using ReadAt = std::function<bool(std::uint64_t offset, std::span<std::uint8_t> out)>;
 
 struct GeoTiffTagsResult {
     std::optional<GeoTiffTags> tags;

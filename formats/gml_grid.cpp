@@ -15,6 +15,12 @@ namespace {
 
 using Node = rapidxml::xml_node<char>;
 
+// How deep the search for an element goes: a grid lies a few levels down, and a crafted
+// nesting must not exhaust the stack.
+constexpr int kMaxSearchDepth = 64;
+// The most numbers read from one list: a point, an offset vector or a limit holds 2 or 3.
+constexpr std::size_t kMaxListValues = 16;
+
 // Prefixes vary from file to file (gml:, gmljp2:, none), so elements match by local name.
 std::string_view localName(std::string_view name) {
     const std::size_t colon = name.rfind(':');
@@ -34,9 +40,9 @@ const Node* child(const Node& parent, std::string_view name) {
     return nullptr;
 }
 
-// Depth first, with the depth bounded so that a crafted nesting cannot exhaust the stack.
+// Depth first, to kMaxSearchDepth.
 const Node* descendant(const Node& parent, std::string_view name, int depth = 0) {
-    if (depth > 64) {
+    if (depth > kMaxSearchDepth) {
         return nullptr;
     }
     for (const Node* node = parent.first_node(); node != nullptr; node = node->next_sibling()) {
@@ -73,7 +79,7 @@ std::vector<double> numbers(const Node* node) {
     }
     const std::string_view text(node->value(), node->value_size());
     std::size_t pos = 0;
-    while (pos < text.size() && values.size() < 16) {
+    while (pos < text.size() && values.size() < kMaxListValues) {
         const std::size_t start = text.find_first_not_of(" \t\r\n,", pos);
         if (start == std::string_view::npos) {
             break;

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <utility>
 
+#include "formats/geo_transform.h"
 #include "formats/gml_grid.h"
 
 namespace bq {
@@ -33,8 +34,8 @@ std::string gmlRootInstance(const std::array<double, 6>& gt, int epsg, std::uint
     const bool swap = isGeographicEpsg(epsg);
     const std::string srs = (swap ? "urn:ogc:def:crs:EPSG::" : "EPSG:") + std::to_string(epsg);
     // The grid's origin is the centre of the first pixel.
-    const std::array<double, 2> origin = {gt[0] + (gt[1] + gt[2]) * 0.5,
-                                          gt[3] + (gt[4] + gt[5]) * 0.5};
+    const std::array<double, 6> centred = centreFromCorner(gt);
+    const std::array<double, 2> origin = {centred[0], centred[3]};
     const std::string high = std::to_string(width > 0 ? width - 1 : 0) + " " +
                              std::to_string(height > 0 ? height - 1 : 0);
     std::string xml;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "formats/byte_reader.h"
+#include "stream/byte_reader.h"
 
 namespace bq {
 

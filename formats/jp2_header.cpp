@@ -1,20 +1,11 @@
 #include "formats/jp2_header.h"
 
 #include "formats/box_span.h"
+#include "stream/box_type.h"
 
 namespace bq {
 
 namespace {
-
-constexpr std::uint32_t kIhdr = 0x69686472;
-constexpr std::uint32_t kBpcc = 0x62706363;
-constexpr std::uint32_t kColr = 0x636F6C72;
-constexpr std::uint32_t kPclr = 0x70636C72;
-constexpr std::uint32_t kCmap = 0x636D6170;
-constexpr std::uint32_t kCdef = 0x63646566;
-constexpr std::uint32_t kRes = 0x72657320;
-constexpr std::uint32_t kResc = 0x72657363;
-constexpr std::uint32_t kResd = 0x72657364;
 
 std::string cutShort(std::uint32_t type, std::size_t length) {
     return quoted(type) + " is too short for its fields (" + std::to_string(length) + " bytes)";
@@ -73,10 +64,10 @@ void readResolutions(std::span<const std::uint8_t> payload, Jp2Header& header, W
         warnings.add("in 'res ': " + *inner.fault);
     }
     for (const SpanBox& box : inner.boxes) {
-        if (box.type != kResc && box.type != kResd) {
+        if (box.type != kTypeResc && box.type != kTypeResd) {
             continue;
         }
-        auto& slot = box.type == kResc ? header.capture : header.display;
+        auto& slot = box.type == kTypeResc ? header.capture : header.display;
         keepFirst(slot, decodeResolution(box.payload), box.type, box.payload.size(), warnings);
     }
     for (const auto& [slot, name] : {std::pair{&header.capture, "'resc' capture"},
@@ -139,17 +130,17 @@ Jp2Header decodeJp2Header(std::span<const std::uint8_t> payload) {
         header.order.push_back(box.type);
         const std::size_t length = box.payload.size();
         switch (box.type) {
-            case kIhdr:
+            case kTypeIhdr:
                 keepFirst(header.imageHeader, decodeImageHeader(box.payload), box.type, length,
                           warnings);
                 break;
-            case kBpcc:
+            case kTypeBpcc:
                 keepFirst(header.bitsPerComponent,
                           std::optional<std::vector<std::uint8_t>>(
                               std::vector<std::uint8_t>(box.payload.begin(), box.payload.end())),
                           box.type, length, warnings);
                 break;
-            case kColr:
+            case kTypeColr:
                 if (header.colours.size() == kMaxColourBoxes) {
                     ++header.coloursLeftOut;
                 } else if (auto colour = decodeColourBox(box.payload)) {
@@ -162,21 +153,21 @@ Jp2Header decodeJp2Header(std::span<const std::uint8_t> payload) {
                     warnings.add(cutShort(box.type, length));
                 }
                 break;
-            case kPclr:
+            case kTypePclr:
                 keepFirst(header.palette, decodePalette(box.payload), box.type, length, warnings);
                 if (header.palette && !header.palette->complete) {
                     warnings.add("'pclr' holds fewer bytes than its entries need");
                 }
                 break;
-            case kCmap:
+            case kTypeCmap:
                 keepFirst(header.componentMapping, decodeComponentMapping(box.payload), box.type,
                           length, warnings);
                 break;
-            case kCdef:
+            case kTypeCdef:
                 keepFirst(header.channels, decodeChannelDefinitions(box.payload), box.type, length,
                           warnings);
                 break;
-            case kRes:
+            case kTypeRes:
                 if (++resolutionBoxes == 2) {
                     warnings.add("more than one 'res ' box: the first of each resolution is shown");
                 }
@@ -186,7 +177,7 @@ Jp2Header decodeJp2Header(std::span<const std::uint8_t> payload) {
                 break;
         }
     }
-    if (header.order.empty() || header.order.front() != kIhdr) {
+    if (header.order.empty() || header.order.front() != kTypeIhdr) {
         warnings.add(header.imageHeader ? "the image header is not the first box in the JP2 header"
                                         : "the JP2 header has no image header");
     }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "formats/byte_reader.h"
+#include "stream/byte_reader.h"
 
 namespace bq {
 

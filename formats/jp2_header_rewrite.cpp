@@ -3,22 +3,11 @@
 #include <algorithm>
 
 #include "formats/box_span.h"
+#include "stream/box_type.h"
 
 namespace bq {
 
 namespace {
-
-constexpr std::uint32_t fourCc(const char (&name)[5]) {
-    return (std::uint32_t{static_cast<std::uint8_t>(name[0])} << 24) |
-           (std::uint32_t{static_cast<std::uint8_t>(name[1])} << 16) |
-           (std::uint32_t{static_cast<std::uint8_t>(name[2])} << 8) |
-           std::uint32_t{static_cast<std::uint8_t>(name[3])};
-}
-
-constexpr std::uint32_t kColr = fourCc("colr");
-constexpr std::uint32_t kRes = fourCc("res ");
-constexpr std::uint32_t kResc = fourCc("resc");
-constexpr std::uint32_t kResd = fourCc("resd");
 
 // A sub-box as it will be written: its bytes as read while unchanged, else its new payload
 // behind a header of the form it had.
@@ -71,18 +60,18 @@ std::vector<std::uint8_t> assemble(const std::vector<Part>& parts) {
         }
         const auto payload =
             part.replaced ? std::span<const std::uint8_t>(part.replacement) : part.payload;
-        const std::uint64_t plain = std::uint64_t{payload.size()} + 8;
+        const std::uint64_t size = payload.size();
         if (part.toEnd && last) {
             putU32(out, 0);
             putU32(out, part.type);
-        } else if (part.extended || plain > 0xFFFFFFFFu) {
-            const std::uint64_t length = plain + 8;
+        } else if (part.extended || size > kMaxPlainPayload) {
+            const std::uint64_t length = size + kExtendedHeaderSize;
             putU32(out, 1);
             putU32(out, part.type);
             putU32(out, static_cast<std::uint32_t>(length >> 32));
             putU32(out, static_cast<std::uint32_t>(length));
         } else {
-            putU32(out, static_cast<std::uint32_t>(plain));
+            putU32(out, static_cast<std::uint32_t>(size + kBoxHeaderSize));
             putU32(out, part.type);
         }
         out.insert(out.end(), payload.begin(), payload.end());
@@ -127,17 +116,17 @@ void applyResolution(std::vector<Part>& inner, std::uint32_t type, const Resolut
         return;
     }
     auto at = inner.end();
-    if (type == kResc) {
+    if (type == kTypeResc) {
         at = std::find_if(inner.begin(), inner.end(),
-                          [](const Part& part) { return part.type == kResd; });
+                          [](const Part& part) { return part.type == kTypeResd; });
     }
     inner.insert(at, newPart(type, resolutionPayload(change)));
 }
 
 // Where a new 'res ' box goes: behind the image header and the colour boxes.
 std::size_t resolutionPlace(const std::vector<Part>& parts) {
-    constexpr std::uint32_t kBefore[] = {fourCc("ihdr"), fourCc("bpcc"), kColr,
-                                         fourCc("pclr"), fourCc("cmap"), fourCc("cdef")};
+    constexpr std::uint32_t kBefore[] = {kTypeIhdr, kTypeBpcc, kTypeColr,
+                                         kTypePclr, kTypeCmap, kTypeCdef};
     std::size_t place = 0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (std::find(std::begin(kBefore), std::end(kBefore), parts[i].type) != std::end(kBefore)) {
@@ -150,7 +139,7 @@ std::size_t resolutionPlace(const std::vector<Part>& parts) {
 Part* colourPart(std::vector<Part>& parts, std::size_t colr, std::string& why) {
     std::size_t seen = 0;
     for (Part& part : parts) {
-        if (part.type == kColr && seen++ == colr) {
+        if (part.type == kTypeColr && seen++ == colr) {
             return &part;
         }
     }
@@ -170,11 +159,11 @@ std::optional<std::vector<std::uint8_t>> setJp2Resolution(std::span<const std::u
         return std::nullopt;
     }
     const auto res = std::find_if(parts->begin(), parts->end(),
-                                  [](const Part& part) { return part.type == kRes; });
+                                  [](const Part& part) { return part.type == kTypeRes; });
     // Readers differ on which of two resolution boxes counts: rewriting one would leave the
     // other's answer beside it, and dropping one would lose what no one asked to lose.
     const auto resBoxes = std::count_if(parts->begin(), parts->end(),
-                                        [](const Part& part) { return part.type == kRes; });
+                                        [](const Part& part) { return part.type == kTypeRes; });
     if (resBoxes > 1) {
         why = "the JP2 header has " + std::to_string(resBoxes) +
               " resolution ('res ') boxes; delete all but one before setting the resolution";
@@ -189,8 +178,8 @@ std::optional<std::vector<std::uint8_t>> setJp2Resolution(std::span<const std::u
         }
         inner = std::move(*found);
     }
-    applyResolution(inner, kResc, capture);
-    applyResolution(inner, kResd, display);
+    applyResolution(inner, kTypeResc, capture);
+    applyResolution(inner, kTypeResd, display);
     if (inner.empty()) {
         if (res != parts->end()) {
             parts->erase(res);
@@ -203,7 +192,7 @@ std::optional<std::vector<std::uint8_t>> setJp2Resolution(std::span<const std::u
     } else {
         const std::size_t place = resolutionPlace(*parts);
         parts->insert(parts->begin() + static_cast<std::ptrdiff_t>(place),
-                      newPart(kRes, assemble(inner)));
+                      newPart(kTypeRes, assemble(inner)));
     }
     return assemble(*parts);
 }
@@ -235,7 +224,7 @@ std::optional<std::vector<std::uint8_t>> setJp2Profile(std::span<const std::uint
 std::optional<std::size_t> firstProfileColour(std::span<const std::uint8_t> payload) {
     std::size_t index = 0;
     for (const SpanBox& box : splitBoxes(payload).boxes) {
-        if (box.type != kColr) {
+        if (box.type != kTypeColr) {
             continue;
         }
         if (!box.payload.empty() && (box.payload[0] == 2 || box.payload[0] == 3)) {

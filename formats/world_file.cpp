@@ -51,7 +51,8 @@ std::optional<std::array<double, 6>> parseWorldFile(std::string_view text, std::
         return std::nullopt;
     }
     const auto [a, d, b, e, c, f] = values;
-    const std::array<double, 6> geoTransform{c - (a + b) * 0.5, a, b, f - (d + e) * 0.5, d, e};
+    // The file names the first pixel's centre.
+    const std::array<double, 6> geoTransform = cornerFromCentre({c, a, b, f, d, e});
     if (const auto fault = geoTransformFault(geoTransform)) {
         why = "the world file: " + *fault;
         return std::nullopt;

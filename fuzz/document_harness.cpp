@@ -8,8 +8,8 @@
 #include <memory>
 #include <system_error>
 
-#include "box/box_type.h"
 #include "box/signature.h"
+#include "stream/box_type.h"
 #include "stream/memory_stream.h"
 #include "ui/open_document.h"
 #include "ui/save_document.h"

@@ -9,6 +9,8 @@
 #include <limits>
 #include <string>
 
+#include "stream/byte_reader.h"
+
 #if defined(_WIN32)
 #include <windows.h>
 
@@ -159,7 +161,7 @@ void FileStream::readU16(std::uint16_t& out) {
     // it back reversed on every host.
     std::uint8_t raw[2] = {static_cast<std::uint8_t>(out), static_cast<std::uint8_t>(out >> 8)};
     static_cast<void>(std::fread(raw, 1, 2, handle_));
-    out = static_cast<std::uint16_t>((raw[0] << 8) | raw[1]);
+    out = loadU16(raw);
     position_ += 2;
 }
 
@@ -168,8 +170,7 @@ void FileStream::readU32(std::uint32_t& out) {
                            static_cast<std::uint8_t>(out >> 16),
                            static_cast<std::uint8_t>(out >> 24)};
     static_cast<void>(std::fread(raw, 1, 4, handle_));
-    out = (std::uint32_t{raw[0]} << 24) | (std::uint32_t{raw[1]} << 16) |
-          (std::uint32_t{raw[2]} << 8) | std::uint32_t{raw[3]};
+    out = loadU32(raw);
     position_ += 4;
 }
 
@@ -179,16 +180,15 @@ void FileStream::writeU8(std::uint8_t value) {
 }
 
 void FileStream::writeU16(std::uint16_t value) {
-    const std::uint8_t raw[2] = {static_cast<std::uint8_t>(value >> 8),
-                                 static_cast<std::uint8_t>(value)};
+    std::uint8_t raw[2];
+    storeBigEndian(value, raw, 2);
     std::fwrite(raw, 1, 2, handle_);
     position_ += 2;
 }
 
 void FileStream::writeU32(std::uint32_t value) {
-    const std::uint8_t raw[4] = {
-        static_cast<std::uint8_t>(value >> 24), static_cast<std::uint8_t>(value >> 16),
-        static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+    std::uint8_t raw[4];
+    storeBigEndian(value, raw, 4);
     std::fwrite(raw, 1, 4, handle_);
     position_ += 4;
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "stream/byte_reader.h"
+
 namespace bq {
 
 MemoryStream::~MemoryStream() {
@@ -30,7 +32,7 @@ void MemoryStream::readU16(std::uint16_t& out) {
         out = byteSwap16(out);  // the host-order conversion still runs on the old value
         return;
     }
-    out = static_cast<std::uint16_t>((buffer_[position_] << 8) | buffer_[position_ + 1]);
+    out = loadU16(buffer_ + position_);
     position_ += 2;
 }
 
@@ -40,9 +42,7 @@ void MemoryStream::readU32(std::uint32_t& out) {
         out = byteSwap32(out);
         return;
     }
-    const std::uint8_t* p = buffer_ + position_;
-    out = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
-          std::uint32_t{p[3]};
+    out = loadU32(buffer_ + position_);
     position_ += 4;
 }
 
@@ -59,8 +59,7 @@ void MemoryStream::writeU16(std::uint16_t value) {
         overrun_ = true;
         return;
     }
-    buffer_[position_] = static_cast<std::uint8_t>(value >> 8);
-    buffer_[position_ + 1] = static_cast<std::uint8_t>(value);
+    storeBigEndian(value, buffer_ + position_, 2);
     position_ += 2;
 }
 
@@ -69,11 +68,7 @@ void MemoryStream::writeU32(std::uint32_t value) {
         overrun_ = true;
         return;
     }
-    std::uint8_t* p = buffer_ + position_;
-    p[0] = static_cast<std::uint8_t>(value >> 24);
-    p[1] = static_cast<std::uint8_t>(value >> 16);
-    p[2] = static_cast<std::uint8_t>(value >> 8);
-    p[3] = static_cast<std::uint8_t>(value);
+    storeBigEndian(value, buffer_ + position_, 4);
     position_ += 4;
 }
 

@@ -1,5 +1,7 @@
 #include "stream/window_stream.h"
 
+#include "stream/byte_reader.h"
+
 namespace bq {
 
 bool WindowStream::claim(std::uint64_t count) {
@@ -34,7 +36,7 @@ void WindowStream::readU16(std::uint16_t& out) {
     std::uint8_t raw[2] = {};
     if (claim(2)) {
         readBase(raw, 2);
-        out = static_cast<std::uint16_t>((raw[0] << 8) | raw[1]);
+        out = loadU16(raw);
     }
 }
 
@@ -42,8 +44,7 @@ void WindowStream::readU32(std::uint32_t& out) {
     std::uint8_t raw[4] = {};
     if (claim(4)) {
         readBase(raw, 4);
-        out = (std::uint32_t{raw[0]} << 24) | (std::uint32_t{raw[1]} << 16) |
-              (std::uint32_t{raw[2]} << 8) | std::uint32_t{raw[3]};
+        out = loadU32(raw);
     }
 }
 

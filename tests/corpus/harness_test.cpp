@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "box/box_type.h"
 #include "fuzz/document_harness.h"
+#include "stream/box_type.h"
 
 namespace {
 

@@ -69,8 +69,10 @@ TEST(GeoTiff, UntrustedCountsAndOffsetsAreRefusedOrBounded) {
         {"short", Bytes{'I', 'I', 42, 0}, false},
         {"ifd past end", pastIfd, false},
         {"entries past end", manyEntries, false},
-        {"count past end", huge.build(), true},
+        {"count past end", huge.build(), false},
         {"keys past directory and ascii", keys.build(), true},
+        {"tag twice", utm(true).doubles(33550, {1, 1, 0}).build(), false},
+        {"width of type DOUBLE", Tiff{false, {}, {}}.doubles(256, {20}).build(), false},
     };
     for (const BadRow& row : rows) {
         const GeoTiffResult r = decodeGeoTiff(row.bytes);

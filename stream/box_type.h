@@ -21,6 +21,16 @@ constexpr std::uint32_t kTypeRreq = fourCC("rreq");
 constexpr std::uint32_t kTypeUuid = fourCC("uuid");
 constexpr std::uint32_t kTypeXml = fourCC("xml ");
 constexpr std::uint32_t kTypeSignature = fourCC("jP  ");
+// The boxes of the JP2 header.
+constexpr std::uint32_t kTypeIhdr = fourCC("ihdr");
+constexpr std::uint32_t kTypeBpcc = fourCC("bpcc");
+constexpr std::uint32_t kTypeColr = fourCC("colr");
+constexpr std::uint32_t kTypePclr = fourCC("pclr");
+constexpr std::uint32_t kTypeCmap = fourCC("cmap");
+constexpr std::uint32_t kTypeCdef = fourCC("cdef");
+constexpr std::uint32_t kTypeRes = fourCC("res ");
+constexpr std::uint32_t kTypeResc = fourCC("resc");
+constexpr std::uint32_t kTypeResd = fourCC("resd");
 constexpr std::uint32_t kBrandJp2 = fourCC("jp2 ");
 constexpr std::uint32_t kBrandJpx = fourCC("jpx ");
 
