@@ -19,23 +19,21 @@ int editGeoref(Session& session, const CliArgs& args) {
                            : "--epsg goes with --world: a GeoTIFF names its own coordinate system");
         return kExitUsage;
     }
-    std::optional<GeoTiffTags> tags;
-    std::string why;
-    if (args.from) {
-        tags = geoTiffFileTags(*args.from, why);
-        if (!tags) {
-            return session.refuse("can't take the georeferencing of '" + *args.from + "': " + why);
-        }
-    } else {
-        const std::optional<int> epsg = parseEpsgCode(*args.epsg);
+    std::optional<int> epsg;
+    if (args.epsg) {
+        epsg = parseEpsgCode(*args.epsg);
         if (!epsg) {
             session.report("--epsg takes an EPSG code from 1 to 32766: '" + *args.epsg + "'");
             return kExitUsage;
         }
-        tags = worldFileTags(*args.world, *epsg, why);
-        if (!tags) {
-            return session.refuse("can't read the world file '" + *args.world + "': " + why);
-        }
+    }
+    const std::string& path = args.from ? *args.from : *args.world;
+    std::string why;
+    const std::optional<GeoTiffTags> tags = georeferencingTags(path, epsg, why);
+    if (!tags) {
+        return session.refuse(
+            (args.from ? "can't take the georeferencing of '" : "can't read the world file '") +
+            path + "': " + why);
     }
     // A GeoJP2 box unless only GML was asked for.
     const GeoreferencingBoxes which{args.geoJp2 || !args.gml, args.gml};

@@ -1,7 +1,6 @@
 // The commands that change what the JP2 header and the XMP box say: resolution, ICC profile
 // and XMP packet, each through the editor's own model commands.
 
-#include <charconv>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -9,75 +8,37 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
-#include "formats/resolution_fraction.h"
-#include "stream/replace_file.h"
 #include "ui/jp2_header_edit.h"
-#include "ui/save_document.h"
 #include "ui/xmp_edit.h"
 
 namespace bq::cli {
 
 namespace {
 
-// The largest ICC profile taken from a file.
-constexpr std::uint64_t kMaxProfile = 16u << 20;
-
-std::optional<double> parsePositive(std::string_view text) {
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !(value > 0)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 // "H" for both axes, "HxV" horizontal then vertical, in `unit`. kExitOk with `change` set.
 int resolutionValue(Session& session, std::string_view option, const std::string& text,
                     ResolutionUnit unit, ResolutionChange& change) {
     const std::size_t cross = text.find('x');
     const std::string_view all(text);
-    const std::optional<double> horizontal = parsePositive(all.substr(0, cross));
+    const std::optional<double> horizontal = parseResolutionValue(all.substr(0, cross));
     const std::optional<double> vertical =
-        cross == std::string::npos ? horizontal : parsePositive(all.substr(cross + 1));
+        cross == std::string::npos ? horizontal : parseResolutionValue(all.substr(cross + 1));
     if (!horizontal || !vertical) {
         session.report(std::string(option) + " takes H or HxV, positive numbers: '" + text + "'");
         return kExitUsage;
     }
-    const std::optional<ResolutionFit> h = fitResolution(*horizontal, unit);
-    const std::optional<ResolutionFit> v = fitResolution(*vertical, unit);
-    if (!h || !v) {
+    const std::optional<FittedResolution> fitted = fitResolutions(*horizontal, *vertical, unit);
+    if (!fitted) {
         return session.refuse(std::string(option) + " " + text +
                               " is beyond what a resolution box can hold");
     }
-    change.action = ResolutionChange::Action::Set;
-    change.horizontal = h->axis;
-    change.vertical = v->axis;
-    for (const ResolutionFit* fit : {&*h, &*v}) {
-        if (!fit->exact) {
-            const double stored = fit->axis.perMetre().value_or(0);
-            session.report("note: " + std::string(option) + " " + text +
-                           " is stored as the nearest the fields hold: " +
-                           std::to_string(fit->axis.numerator) + "/" +
-                           std::to_string(fit->axis.denominator) + " x 10^" +
-                           std::to_string(fit->axis.exponent) + " = " + std::to_string(stored) +
-                           " pixels per metre");
-            break;
-        }
-    }
-    return kExitOk;
-}
-
-// Writes bytes to `path` through the one replacement routine.
-int writeBytesTo(Session& session, const std::string& path,
-                 const std::vector<std::uint8_t>& bytes) {
-    const ReplaceResult written = replaceFile(path, [&](FileStream& stream) {
-        if (!bytes.empty()) {
-            stream.writeBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
-        }
-        return stream.good();
-    });
-    if (written.outcome != ReplaceOutcome::Written) {
-        return session.refuse(replaceFailureMessage(written.outcome));
+    change = fitted->change;
+    if (const std::optional<ResolutionAxis>& axis = fitted->inexact) {
+        session.report(
+            "note: " + std::string(option) + " " + text +
+            " is stored as the nearest the fields hold: " + std::to_string(axis->numerator) + "/" +
+            std::to_string(axis->denominator) + " x 10^" + std::to_string(axis->exponent) + " = " +
+            std::to_string(axis->perMetre().value_or(0)) + " pixels per metre");
     }
     return kExitOk;
 }
@@ -169,9 +130,10 @@ int editIcc(Session& session, const CliArgs& args) {
         if (!profile) {
             return session.refuse(why);
         }
-        return writeBytesTo(session, *args.exportFile, *profile);
+        return writeProfileFile(*args.exportFile, *profile, why) ? kExitOk : session.refuse(why);
     }
-    const std::optional<std::string> bytes = readWholeFile(session, *args.importFile, kMaxProfile);
+    const std::optional<std::string> bytes =
+        inputText(session, readProfileFile(*args.importFile), *args.importFile);
     if (!bytes) {
         return kExitFailure;
     }

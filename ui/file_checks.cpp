@@ -23,9 +23,4 @@ bool pathExists(const std::string& path) {
     return std::filesystem::exists(pathFromUtf8(path), error);
 }
 
-void removeQuietly(const std::string& path) {
-    std::error_code error;
-    std::filesystem::remove(pathFromUtf8(path), error);
-}
-
 }  // namespace bq

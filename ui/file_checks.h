@@ -13,7 +13,5 @@ bool isFolder(const std::string& path);
 bool isSpecialFile(const std::string& path);
 // Whether anything exists under the path.
 bool pathExists(const std::string& path);
-// Removes the file if it is there; errors are ignored (used to clean up after a failure).
-void removeQuietly(const std::string& path);
 
 }  // namespace bq

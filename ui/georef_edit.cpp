@@ -133,6 +133,10 @@ bool isTiffFile(const std::string& path) {
 }
 
 std::optional<int> parseEpsgCode(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    text = first == std::string_view::npos
+               ? std::string_view()
+               : text.substr(first, text.find_last_not_of(' ') - first + 1);
     if (text.starts_with("EPSG:") || text.starts_with("epsg:")) {
         text.remove_prefix(5);
     }
@@ -166,6 +170,11 @@ std::optional<GeoTiffTags> worldFileTags(const std::string& path, int epsg, std:
     return geoTiffTagsFor(*geoTransform, epsg, isGeographicEpsg(epsg));
 }
 
+std::optional<GeoTiffTags> georeferencingTags(const std::string& path, std::optional<int> worldEpsg,
+                                              std::string& why) {
+    return worldEpsg ? worldFileTags(path, *worldEpsg, why) : geoTiffFileTags(path, why);
+}
+
 std::vector<int> georeferencingRows(const BoxList& boxes) {
     const int count = boxes.rowCount();
     std::vector<const Box*> all;
@@ -196,7 +205,7 @@ std::vector<int> georeferencingRows(const BoxList& boxes) {
 bool setGeoreferencing(App& app, const GeoTiffTags& tags, GeoreferencingBoxes which) {
     BoxList& boxes = app.boxes();
     if (!which.geoJp2 && !which.gml) {
-        return false;
+        return app.showError("Choose the GeoJP2 box, the GMLJP2 boxes or both.");
     }
     if (jp2HeaderRow(boxes) < 0) {
         return app.showError("the file has no JP2 header box to put georeferencing after");

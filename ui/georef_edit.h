@@ -20,12 +20,18 @@ std::optional<GeoTiffTags> geoTiffFileTags(const std::string& path, std::string&
 // georeferencing is either that or a world file.
 bool isTiffFile(const std::string& path);
 
-// An EPSG code as typed: a whole number from 1 to 32766, the codes a GeoTIFF key can hold.
+// An EPSG code as typed: a whole number from 1 to 32766, the codes a GeoTIFF key can hold,
+// spaces around it allowed.
 std::optional<int> parseEpsgCode(std::string_view text);
 
 // The tags for the world file at `path` in the coordinate system of EPSG `epsg`. None, with
 // `why` set, when it cannot be read or is not a world file.
 std::optional<GeoTiffTags> worldFileTags(const std::string& path, int epsg, std::string& why);
+
+// The tags of a source of georeferencing: the world file at `path` in EPSG `worldEpsg` when
+// that is given, else the GeoTIFF at `path`, which names its own coordinate system.
+std::optional<GeoTiffTags> georeferencingTags(const std::string& path, std::optional<int> worldEpsg,
+                                              std::string& why);
 
 // The rows that carry georeferencing: GeoTIFF uuid boxes, and associations whose first label
 // is "gml.data" (each standing for itself and everything nested in it). In row order.
@@ -39,7 +45,7 @@ struct GeoreferencingBoxes {
 // Removes every georeferencing box, then puts the chosen ones right after the JP2 header, the
 // GeoJP2 box first, and selects the first of them. A GMLJP2 set needs an EPSG code, a pixel
 // size and the image size from the JP2 header. False, after showError and with the document
-// unchanged, when the boxes cannot be made.
+// unchanged, when neither kind is chosen or the boxes cannot be made.
 bool setGeoreferencing(App& app, const GeoTiffTags& tags, GeoreferencingBoxes which);
 
 }  // namespace bq

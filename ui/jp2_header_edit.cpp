@@ -1,10 +1,13 @@
 #include "ui/jp2_header_edit.h"
 
+#include <charconv>
+#include <cstdio>
 #include <new>
 
 #include "describe/payload_bytes.h"
 #include "formats/icc_import_check.h"
 #include "formats/jp2_header.h"
+#include "stream/replace_file.h"
 #include "ui/save_document.h"
 
 namespace bq {
@@ -69,6 +72,123 @@ bool setResolution(App& app, const ResolutionChange& capture, const ResolutionCh
     return changeJp2Header(app, [&](std::span<const std::uint8_t> payload, std::string& why) {
         return setJp2Resolution(payload, capture, display, why);
     });
+}
+
+std::optional<double> parseResolutionValue(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return std::nullopt;
+    }
+    text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value > 0)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<FittedResolution> fitResolutions(double horizontal, double vertical,
+                                               ResolutionUnit unit) {
+    const std::optional<ResolutionFit> h = fitResolution(horizontal, unit);
+    const std::optional<ResolutionFit> v = fitResolution(vertical, unit);
+    if (!h || !v) {
+        return std::nullopt;
+    }
+    FittedResolution fitted;
+    fitted.change.action = ResolutionChange::Action::Set;
+    fitted.change.horizontal = h->axis;
+    fitted.change.vertical = v->axis;
+    if (!h->exact || !v->exact) {
+        fitted.inexact = h->exact ? v->axis : h->axis;
+    }
+    return fitted;
+}
+
+namespace {
+
+std::string dpiText(const ResolutionAxis& axis) {
+    const std::optional<double> perInch = axis.perInch();
+    if (!perInch) {
+        return {};
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", *perInch);
+    return text;
+}
+
+bool blank(std::string_view text) {
+    return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+}  // namespace
+
+std::array<ResolutionFields, 2> storedResolutionFields(const BoxList& boxes) {
+    std::array<ResolutionFields, 2> fields;
+    std::string why;
+    const auto payload = jp2HeaderPayload(boxes, why);
+    if (!payload) {
+        return fields;
+    }
+    const Jp2Header header = decodeJp2Header(*payload);
+    const std::optional<Resolution>* kinds[] = {&header.capture, &header.display};
+    for (std::size_t kind = 0; kind < fields.size(); ++kind) {
+        if (*kinds[kind]) {
+            fields[kind].horizontal = dpiText((*kinds[kind])->horizontal);
+            fields[kind].vertical = dpiText((*kinds[kind])->vertical);
+        }
+    }
+    return fields;
+}
+
+std::optional<ResolutionChange> resolutionFromFields(const ResolutionFields& fields,
+                                                     const ResolutionFields& shown,
+                                                     std::string& why) {
+    ResolutionChange change;
+    if (fields.remove) {
+        change.action = ResolutionChange::Action::Remove;
+        return change;
+    }
+    if (fields == shown || (blank(fields.horizontal) && blank(fields.vertical))) {
+        return change;  // Keep
+    }
+    const std::optional<double> horizontal = parseResolutionValue(fields.horizontal);
+    const std::optional<double> vertical =
+        blank(fields.vertical) ? horizontal : parseResolutionValue(fields.vertical);
+    if (!horizontal || !vertical) {
+        why = "give positive numbers";
+        return std::nullopt;
+    }
+    const std::optional<FittedResolution> fitted =
+        fitResolutions(*horizontal, *vertical, fields.unit);
+    if (!fitted) {
+        why = "beyond what a resolution box can hold";
+        return std::nullopt;
+    }
+    return fitted->change;
+}
+
+InputBytes readProfileFile(const std::string& path) {
+    return readInput(path, kMaxProfile);
+}
+
+bool writeProfileFile(const std::string& path, std::span<const std::uint8_t> profile,
+                      std::string& why) {
+    if (profile.size() > kMaxProfile) {
+        why = "the colour profile is too large to export";
+        return false;
+    }
+    const ReplaceResult written = replaceFile(path, [&](FileStream& file) {
+        if (!profile.empty()) {
+            file.writeBytes(profile.data(), static_cast<std::uint32_t>(profile.size()));
+        }
+        return file.good();
+    });
+    if (written.outcome != ReplaceOutcome::Written) {
+        why = replaceFailureMessage(written.outcome);
+        return false;
+    }
+    return true;
 }
 
 namespace {

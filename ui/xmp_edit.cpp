@@ -84,4 +84,22 @@ bool setXmpPacket(App& app, std::string_view packet) {
     return true;
 }
 
+XmpEdit applyXmpEdit(App& app, std::string_view opened, std::string_view edited) {
+    std::string packet;
+    if (opened.find("\r\n") == std::string_view::npos) {
+        packet.reserve(edited.size());
+        for (std::size_t i = 0; i < edited.size(); ++i) {
+            if (!(edited[i] == '\r' && i + 1 < edited.size() && edited[i + 1] == '\n')) {
+                packet.push_back(edited[i]);
+            }
+        }
+    } else {
+        packet = edited;
+    }
+    if (packet == opened) {
+        return XmpEdit::Unchanged;
+    }
+    return setXmpPacket(app, packet) ? XmpEdit::Replaced : XmpEdit::Refused;
+}
+
 }  // namespace bq

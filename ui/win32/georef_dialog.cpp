@@ -7,86 +7,75 @@
 #include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/georef_edit.h"
+#include "ui/win32/dialog.h"
 #include "ui/win32/win32_platform.h"
 
 namespace bq::win32 {
 namespace {
 
-struct GeorefState {
-    App& app;
-    std::string path;
-    bool tiff;  // a GeoTIFF names its own coordinate system; a world file needs an EPSG code
-};
+class GeorefDialog final : public Dialog {
+  public:
+    GeorefDialog(App& app, std::string path)
+        : app_(app), path_(std::move(path)), tiff_(isTiffFile(path_)) {}
 
-std::string trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(' ');
-    return first == std::string::npos ? std::string()
-                                      : text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// What OK does; false while the dialog has to stay open.
-bool applyGeoreferencing(HWND dialog, GeorefState& state) {
-    const GeoreferencingBoxes which{IsDlgButtonChecked(dialog, IDC_GEOREF_GEOJP2) == BST_CHECKED,
-                                    IsDlgButtonChecked(dialog, IDC_GEOREF_GML) == BST_CHECKED};
-    if (!which.geoJp2 && !which.gml) {
-        return state.app.showError("Choose the GeoJP2 box, the GMLJP2 boxes or both.");
-    }
-    std::string why;
-    std::optional<GeoTiffTags> tags;
-    if (state.tiff) {
-        tags = geoTiffFileTags(state.path, why);
-    } else {
-        const HWND edit = GetDlgItem(dialog, IDC_GEOREF_EPSG);
-        const std::optional<int> epsg = parseEpsgCode(trimmed(windowTextUtf8(edit)));
-        if (!epsg) {
-            state.app.showError("The EPSG code is a whole number from 1 to 32766.");
-            SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
-            return false;
-        }
-        tags = worldFileTags(state.path, *epsg, why);
-    }
-    if (!tags) {
-        std::string message = "Can't take the georeferencing of '";
-        message += baseName(state.path);
-        message += "': ";
-        message += why;
-        return state.app.showError(message);
-    }
-    return setGeoreferencing(state.app, *tags, which);
-}
-
-INT_PTR CALLBACK georefDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        const auto* state = reinterpret_cast<const GeorefState*>(lParam);
-        SetDlgItemTextW(dialog, IDC_GEOREF_FILE, widen(baseName(state->path)).c_str());
-        CheckDlgButton(dialog, IDC_GEOREF_GEOJP2, BST_CHECKED);
-        const HWND edit = GetDlgItem(dialog, IDC_GEOREF_EPSG);
+  private:
+    bool onInit() override {
+        SetDlgItemTextW(window(), IDC_GEOREF_FILE, widen(baseName(path_)).c_str());
+        CheckDlgButton(window(), IDC_GEOREF_GEOJP2, BST_CHECKED);
+        const HWND edit = item(IDC_GEOREF_EPSG);
         SendMessageW(edit, EM_SETLIMITTEXT, 16, 0);
-        if (state->tiff) {
+        if (tiff_) {
             EnableWindow(edit, FALSE);
-            SetDlgItemTextW(dialog, IDC_GEOREF_NOTE, L"A GeoTIFF names its own coordinate system.");
-            return TRUE;
+            SetDlgItemTextW(window(), IDC_GEOREF_NOTE,
+                            L"A GeoTIFF names its own coordinate system.");
+            return true;
         }
         SetFocus(edit);
-        return FALSE;  // the focus is set
+        return false;  // the focus is set
     }
-    if (message != WM_COMMAND) {
-        return FALSE;
-    }
-    auto* state = reinterpret_cast<GeorefState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    if (LOWORD(wParam) == IDCANCEL) {
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    }
-    if (LOWORD(wParam) == IDOK && state != nullptr) {
-        if (applyGeoreferencing(dialog, *state)) {
-            EndDialog(dialog, IDOK);
+
+    bool onCommand(int id, int /*code*/) override {
+        if (id == IDCANCEL) {
+            end(IDCANCEL);
+            return true;
         }
-        return TRUE;
+        if (id != IDOK) {
+            return false;
+        }
+        if (apply()) {
+            end(IDOK);
+        }
+        return true;
     }
-    return FALSE;
-}
+
+    // What OK does; false while the dialog has to stay open.
+    bool apply() {
+        const GeoreferencingBoxes which{
+            IsDlgButtonChecked(window(), IDC_GEOREF_GEOJP2) == BST_CHECKED,
+            IsDlgButtonChecked(window(), IDC_GEOREF_GML) == BST_CHECKED};
+        std::optional<int> epsg;
+        if (!tiff_) {
+            const HWND edit = item(IDC_GEOREF_EPSG);
+            epsg = parseEpsgCode(windowTextUtf8(edit));
+            if (!epsg) {
+                app_.showError("The EPSG code is a whole number from 1 to 32766.");
+                SendMessageW(window(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+                return false;
+            }
+        }
+        std::string why;
+        const std::optional<GeoTiffTags> tags = georeferencingTags(path_, epsg, why);
+        if (!tags) {
+            return app_.showError("Can't take the georeferencing of '" + baseName(path_) +
+                                  "': " + why);
+        }
+        return setGeoreferencing(app_, *tags, which);
+    }
+
+    App& app_;
+    std::string path_;
+    bool tiff_;  // a GeoTIFF names its own coordinate system; a world file needs an EPSG code
+};
 
 }  // namespace
 
@@ -99,10 +88,8 @@ bool runGeoreferencingCommand(HINSTANCE instance, HWND owner, App& app) {
     if (!path) {
         return false;
     }
-    GeorefState state{app, std::move(*path), false};
-    state.tiff = isTiffFile(state.path);
-    return DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_GEOREF), owner, &georefDialogProc,
-                           reinterpret_cast<LPARAM>(&state)) == IDOK;
+    GeorefDialog dialog(app, std::move(*path));
+    return dialog.runModal(instance, IDD_GEOREF, owner) == IDOK;
 }
 
 }  // namespace bq::win32

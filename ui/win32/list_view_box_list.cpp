@@ -25,17 +25,11 @@ ListViewBoxList::~ListViewBoxList() {
 
 bool ListViewBoxList::setup(HWND control, bool zebra, bool gridlines, bool checkBoxes,
                             bool headerDragDrop) {
-    releaseBrushes();
     if (control_ != nullptr && control_ != control && IsWindow(control_)) {
         detach();
     }
     control_ = control;
     zebra_ = zebra;
-    if (zebra) {
-        const COLORREF window = GetSysColor(COLOR_WINDOW);
-        evenBrush_.reset(CreateSolidBrush(window));
-        oddBrush_.reset(CreateSolidBrush(shade(window, kOddRowShadePercent)));
-    }
     // The replacement procedure also destroys the rows' boxes with the control, so it is
     // installed whether or not the rows are striped. Unicode calls keep the control Unicode.
     if (previous_ == nullptr && control != nullptr) {
@@ -76,11 +70,6 @@ int ListViewBoxList::addColumn(int index, int width, std::string_view caption, i
     column.pszText = text.data();
     return static_cast<int>(SendMessageA(control_, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
                                          reinterpret_cast<LPARAM>(&column)));
-}
-
-void ListViewBoxList::releaseBrushes() {
-    evenBrush_.reset();
-    oddBrush_.reset();
 }
 
 int ListViewBoxList::rowCount() const {
@@ -312,7 +301,6 @@ int ListViewBoxList::slotTop(int slot) const {
 
 void ListViewBoxList::paintRows() {
     const COLORREF window = GetSysColor(COLOR_WINDOW);
-    const COLORREF dark = shade(window, kOddRowShadePercent);
     RECT update{};
     GetUpdateRect(control_, &update, FALSE);
     callPrevious(control_, WM_PAINT, 0, 0);
@@ -330,7 +318,7 @@ void ListViewBoxList::paintRows() {
         RECT overlap{};
         if (IntersectRect(&overlap, &band, &update)) {
             SendMessageA(control_, LVM_SETTEXTBKCOLOR, 0,
-                         static_cast<LPARAM>(isOddRow(slot) ? dark : window));
+                         static_cast<LPARAM>(rowBackgroundColour(slot, window)));
             InvalidateRect(control_, &overlap, FALSE);
             callPrevious(control_, WM_PAINT, 0, 0);
         }
@@ -338,17 +326,20 @@ void ListViewBoxList::paintRows() {
 }
 
 void ListViewBoxList::eraseRows(HDC dc) {
+    const COLORREF window = GetSysColor(COLOR_WINDOW);
     RECT client{};
     GetClientRect(control_, &client);
     if (rowCount() == 0) {
-        FillRect(dc, &client, evenBrush_.get());
+        const UniqueBrush brush(CreateSolidBrush(window));
+        FillRect(dc, &client, brush.get());
         return;
     }
     const int perPage = static_cast<int>(SendMessageA(control_, LVM_GETCOUNTPERPAGE, 0, 0));
     const int top = static_cast<int>(SendMessageA(control_, LVM_GETTOPINDEX, 0, 0));
     for (int slot = top; slot <= top + perPage + 1; ++slot) {
         const RECT band{client.left, slotTop(slot), client.right, slotTop(slot + 1)};
-        FillRect(dc, &band, isOddRow(slot) ? oddBrush_.get() : evenBrush_.get());
+        const UniqueBrush brush(CreateSolidBrush(rowBackgroundColour(slot, window)));
+        FillRect(dc, &band, brush.get());
     }
 }
 

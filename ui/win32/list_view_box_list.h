@@ -25,7 +25,6 @@ class ListViewBoxList : public BoxList {
     bool setup(HWND control, bool zebra, bool gridlines, bool checkBoxes, bool headerDragDrop);
     // alignment: 0 left, 1 centre, 2 right. The control's answer: the new column's index.
     int addColumn(int index, int width, std::string_view caption, int alignment);
-    void releaseBrushes();
     HWND control() const { return control_; }
 
     // Chooses each row's text colour while painting; a slot may have no row.
@@ -58,8 +57,6 @@ class ListViewBoxList : public BoxList {
     void detach();
 
     HWND control_ = nullptr;
-    UniqueBrush evenBrush_;
-    UniqueBrush oddBrush_;
     WNDPROC previous_ = nullptr;
     bool zebra_ = false;
 };

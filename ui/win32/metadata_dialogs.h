@@ -5,16 +5,9 @@
 
 #include <windows.h>
 
-#include <string_view>
-
 #include "ui/app.h"
 
 namespace bq::win32 {
-
-// What "Add XMP packet" puts in a file that has none: an empty description, room for none.
-inline constexpr std::string_view kEmptyXmpPacket =
-    "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
-    "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/><?xpacket end=\"w\"?>";
 
 // The "XMP packet" dialog over the first XMP box's packet; OK keeps the dialog open while the
 // packet is refused. True when the packet was replaced.

@@ -7,18 +7,13 @@
 #include "stream/utf8_path.h"
 #include "ui/control_ids.h"
 #include "ui/properties.h"
+#include "ui/win32/dialog.h"
 #include "ui/win32/win32_handles.h"
 
 namespace bq::win32 {
 namespace {
 
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
-
-// Lives on the stack of runPropertiesDialog, so for as long as the dialog.
-struct DialogState {
-    const PropertiesActions& actions;
-    UniqueFont font;
-};
 
 struct ActionButton {
     int id;
@@ -69,60 +64,61 @@ LRESULT CALLBACK selectAllProc(HWND edit, UINT message, WPARAM wParam, LPARAM lP
     return DefSubclassProc(edit, message, wParam, lParam);
 }
 
-INT_PTR CALLBACK propertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_INITDIALOG: {
-            auto* state = reinterpret_cast<DialogState*>(lParam);
-            const HWND pane = GetDlgItem(dialog, IDC_PROPERTIES_TEXT);
-            state->font = fixedPitchFont(dialog);
-            if (state->font) {
-                SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(state->font.get()), FALSE);
-            }
-            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-            showText(dialog, state->actions);
-            for (const ActionButton& button : kActionButtons) {
-                const HWND control = GetDlgItem(dialog, button.id);
-                SetWindowTextW(control, button.caption);
-                ShowWindow(control, state->actions.*button.action ? SW_SHOW : SW_HIDE);
-            }
-            SetWindowSubclass(pane, &selectAllProc, 1, 0);
-            // The pane takes the keys (arrows scroll, Ctrl+C copies), with nothing selected
-            // yet, where the dialog's default would select the whole text.
-            SetFocus(pane);
-            SendMessageW(pane, EM_SETSEL, 0, 0);
-            return FALSE;
+class PropertiesDialog final : public Dialog {
+  public:
+    explicit PropertiesDialog(const PropertiesActions& actions) : actions_(actions) {}
+
+  private:
+    bool onInit() override {
+        const HWND pane = item(IDC_PROPERTIES_TEXT);
+        font_ = fixedPitchFont(window());
+        if (font_) {
+            SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         }
-        case WM_COMMAND:
-            // Close, Escape, Enter and the close box.
-            if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) {
-                EndDialog(dialog, LOWORD(wParam));
-                return TRUE;
-            }
-            if (const auto* state =
-                    reinterpret_cast<const DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-                state != nullptr && HIWORD(wParam) == BN_CLICKED) {
-                for (const ActionButton& button : kActionButtons) {
-                    const auto& action = state->actions.*button.action;
-                    if (button.id == LOWORD(wParam) && action) {
-                        if (action(dialog)) {
-                            showText(dialog, state->actions);
-                        }
-                        return TRUE;
-                    }
-                }
-            }
-            return FALSE;
-        default:
-            return FALSE;
+        showText(window(), actions_);
+        for (const ActionButton& button : kActionButtons) {
+            const HWND control = item(button.id);
+            SetWindowTextW(control, button.caption);
+            ShowWindow(control, actions_.*button.action ? SW_SHOW : SW_HIDE);
+        }
+        SetWindowSubclass(pane, &selectAllProc, 1, 0);
+        // The pane takes the keys (arrows scroll, Ctrl+C copies), with nothing selected
+        // yet, where the dialog's default would select the whole text.
+        SetFocus(pane);
+        SendMessageW(pane, EM_SETSEL, 0, 0);
+        return false;
     }
-}
+
+    bool onCommand(int id, int code) override {
+        // Close, Escape, Enter and the close box.
+        if (id == IDCANCEL || id == IDOK) {
+            end(id);
+            return true;
+        }
+        if (code != BN_CLICKED) {
+            return false;
+        }
+        for (const ActionButton& button : kActionButtons) {
+            const auto& action = actions_.*button.action;
+            if (button.id == id && action) {
+                if (action(window())) {
+                    showText(window(), actions_);
+                }
+                return true;
+            }
+        }
+        return false;
+    }
+
+    const PropertiesActions& actions_;
+    UniqueFont font_;  // released after the dialog, whose pane uses it
+};
 
 }  // namespace
 
 void runPropertiesDialog(HINSTANCE instance, HWND owner, const PropertiesActions& actions) {
-    DialogState state{actions, nullptr};
-    DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_PROPERTIES), owner, &propertiesDialogProc,
-                    reinterpret_cast<LPARAM>(&state));
+    PropertiesDialog dialog(actions);
+    dialog.runModal(instance, IDD_PROPERTIES, owner);
 }
 
 }  // namespace bq::win32

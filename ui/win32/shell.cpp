@@ -92,8 +92,7 @@ bool Shell::createWindows() {
     }
     platform_.attach(mainWindow_, nullptr);
 
-    panel_ = CreateDialogParamW(instance_, MAKEINTRESOURCEW(IDD_PANEL), mainWindow_,
-                                &Shell::panelProc, reinterpret_cast<LPARAM>(this));
+    panel_ = panelDialog_.createModeless(instance_, IDD_PANEL, mainWindow_);
     if (panel_ == nullptr) {
         return app_.showError(kNoDialogMessage);
     }
@@ -301,36 +300,33 @@ bool Shell::onAccelerator(int commandId) {
     }
 }
 
-INT_PTR CALLBACK Shell::panelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        return TRUE;
+bool Shell::Panel::onCommand(int id, int code) {
+    shell_.onPanelCommand(id, code);
+    return false;
+}
+
+INT_PTR Shell::Panel::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return shell_.onPanelMessage(message, wParam, lParam);
+}
+
+void Shell::Panel::reportFailure(std::string_view message) {
+    shell_.app_.showError(message);
+}
+
+void Shell::onPanelCommand(int id, int code) {
+    // The pane's text replaced by the program is no edit of the box.
+    if (id == IDC_CONTENT && code == EN_CHANGE && platform_.settingText()) {
+        return;
     }
-    auto* shell = reinterpret_cast<Shell*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    if (shell == nullptr) {
-        return FALSE;
+    if (id == IDC_ADD) {
+        addFromUser();
+        return;
     }
-    INT_PTR result = FALSE;
-    guarded(shell->app_, [&] { result = shell->onPanelMessage(message, wParam, lParam); });
-    return result;
+    panelCommand(app_, id, code);
 }
 
 INT_PTR Shell::onPanelMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_COMMAND: {
-            const int id = LOWORD(wParam);
-            const int code = HIWORD(wParam);
-            // The pane's text replaced by the program is no edit of the box.
-            if (id == IDC_CONTENT && code == EN_CHANGE && platform_.settingText()) {
-                return FALSE;
-            }
-            if (id == IDC_ADD) {
-                addFromUser();
-                return FALSE;
-            }
-            panelCommand(app_, id, code);
-            return FALSE;
-        }
         case WM_NOTIFY:
             onListNotify(*reinterpret_cast<const NMHDR*>(lParam));
             return FALSE;
@@ -474,29 +470,18 @@ void Shell::showProperties() {
     if (row < 0) {
         return;
     }
-    // The actions run inside the dialog's procedure, which nothing may be thrown through.
-    const auto action = [this](bool (*run)(Shell&, HWND)) {
-        return [this, run](HWND owner) {
-            bool changed = false;
-            guarded(app_, [&] { changed = run(*this, owner); });
-            return changed;
-        };
-    };
+    // The actions run inside the dialog's procedure, whose barrier reports what they throw.
     PropertiesActions actions;
     actions.describe = [this, row] { return propertiesText(app_, row); };
     if (row == xmpRow(boxes_)) {
-        actions.editXmp = action([](Shell& shell, HWND owner) {
-            return runXmpDialog(shell.instance_, owner, shell.app_);
-        });
+        actions.editXmp = [this](HWND owner) { return runXmpDialog(instance_, owner, app_); };
     }
     if (row == jp2HeaderRow(boxes_)) {
-        actions.editResolution = action([](Shell& shell, HWND owner) {
-            return runResolutionDialog(shell.instance_, owner, shell.app_);
-        });
-        actions.exportProfile =
-            action([](Shell& shell, HWND /*owner*/) { return exportProfileToFile(shell.app_); });
-        actions.importProfile =
-            action([](Shell& shell, HWND /*owner*/) { return importProfileFromFile(shell.app_); });
+        actions.editResolution = [this](HWND owner) {
+            return runResolutionDialog(instance_, owner, app_);
+        };
+        actions.exportProfile = [this](HWND /*owner*/) { return exportProfileToFile(app_); };
+        actions.importProfile = [this](HWND /*owner*/) { return importProfileFromFile(app_); };
     }
     runPropertiesDialog(instance_, mainWindow_, actions);
 }

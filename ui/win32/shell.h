@@ -8,6 +8,7 @@
 
 #include "ui/app.h"
 #include "ui/layout.h"
+#include "ui/win32/dialog.h"
 #include "ui/win32/list_view_box_list.h"
 #include "ui/win32/win32_platform.h"
 
@@ -46,9 +47,21 @@ class Shell {
 
   private:
     static LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static INT_PTR CALLBACK panelProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    // The panel of controls: a modeless dialog whose messages the shell handles.
+    class Panel final : public Dialog {
+      public:
+        explicit Panel(Shell& shell) : shell_(shell) {}
+
+      private:
+        bool onCommand(int id, int code) override;
+        INT_PTR onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+        void reportFailure(std::string_view message) override;
+
+        Shell& shell_;
+    };
 
     LRESULT onMainMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void onPanelCommand(int id, int code);
     INT_PTR onPanelMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void layoutPanel(WPARAM wParam, LPARAM lParam);
     LRESULT onClose();
@@ -76,6 +89,7 @@ class Shell {
     ListViewBoxList boxes_;
     App app_;
     HWND mainWindow_ = nullptr;
+    Panel panelDialog_{*this};
     HWND panel_ = nullptr;
     HWND statusBar_ = nullptr;
     HWND savedFocus_ = nullptr;

@@ -7,6 +7,7 @@
 
 #include "stream/utf8_path.h"
 #include "ui/control_ids.h"
+#include "ui/win32/dialog.h"
 
 namespace bq::win32 {
 namespace {
@@ -57,6 +58,27 @@ Text readText(HWND window, Length length, Get get) {
     return text;
 }
 
+// Ends with the id of the button pressed.
+class AddDialog final : public Dialog {
+    bool onCommand(int id, int /*code*/) override {
+        switch (id) {
+            case IDOK:  // Enter: the default button
+                end(IDC_ADD_XML);
+                return true;
+            case IDC_ADD_XML:
+            case IDC_ADD_ASSOCIATION:
+            case IDC_ADD_LABEL:
+            case IDC_ADD_GEOTIFF:
+            case IDC_ADD_GML:
+            case IDC_ADD_CANCEL:  // Cancel, Escape and the close box
+                end(id);
+                return true;
+            default:
+                return false;
+        }
+    }
+};
+
 }  // namespace
 
 std::string windowTextUtf8(HWND window) {
@@ -82,9 +104,9 @@ std::optional<std::string> Win32Platform::chooseSaveFile(const FileDialogRequest
 int Win32Platform::runAddDialog() {
     // Owned by the main window, so the document cannot change under the command while the
     // dialog is open.
-    const INT_PTR id =
-        DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_ADD), mainWindow_, addDialogProc, 0);
-    return id > 0 ? static_cast<int>(id) : IDC_ADD_CANCEL;
+    AddDialog dialog;
+    const INT_PTR id = dialog.runModal(instance_, IDD_ADD, mainWindow_);
+    return id != IDCANCEL ? static_cast<int>(id) : IDC_ADD_CANCEL;
 }
 
 void Win32Platform::setTitle(std::string_view title) {
@@ -134,31 +156,6 @@ bool Win32Platform::isControlEnabled(int id) {
 void Win32Platform::setReadOnly(int id, bool readOnly) {
     if (const HWND window = control(id)) {
         SendMessageA(window, EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
-    }
-}
-
-INT_PTR CALLBACK addDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM /*lParam*/) {
-    switch (message) {
-        case WM_INITDIALOG:
-            return TRUE;  // the default focus
-        case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case IDOK:  // Enter: the default button
-                    EndDialog(dialog, IDC_ADD_XML);
-                    return TRUE;
-                case IDC_ADD_XML:
-                case IDC_ADD_ASSOCIATION:
-                case IDC_ADD_LABEL:
-                case IDC_ADD_GEOTIFF:
-                case IDC_ADD_GML:
-                case IDC_ADD_CANCEL:  // Cancel, Escape and the close box
-                    EndDialog(dialog, LOWORD(wParam));
-                    return TRUE;
-                default:
-                    return FALSE;
-            }
-        default:
-            return FALSE;
     }
 }
 

@@ -48,7 +48,4 @@ class Win32Platform final : public Platform {
     bool settingText_ = false;
 };
 
-// The Add dialog's procedure: ends the dialog with the id of the button pressed.
-INT_PTR CALLBACK addDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
 }  // namespace bq::win32

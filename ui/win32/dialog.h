@@ -1,0 +1,52 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string_view>
+
+namespace bq::win32 {
+
+// The base of every dialog: one static procedure stores the object from WM_INITDIALOG's
+// lParam, finds it for every later message and forwards to the virtual handlers. Nothing is
+// thrown through it: a handler's exception is reported, and a modal dialog then ends with
+// IDCANCEL, so its caller sees no change made.
+class Dialog {
+  public:
+    Dialog() = default;
+    Dialog(const Dialog&) = delete;
+    Dialog& operator=(const Dialog&) = delete;
+    virtual ~Dialog() = default;
+
+    // Runs the dialog modal to `owner`; what end() gave, or IDCANCEL when it failed.
+    INT_PTR runModal(HINSTANCE instance, int templateId, HWND owner);
+    // Creates the dialog modeless, a child or owned window of `parent`; none when it cannot be.
+    // The object must outlive the window.
+    HWND createModeless(HINSTANCE instance, int templateId, HWND parent);
+
+    HWND window() const { return window_; }
+
+  protected:
+    // WM_INITDIALOG: true to let the system give the default control the focus.
+    virtual bool onInit() { return true; }
+    // WM_COMMAND: true when handled.
+    virtual bool onCommand(int /*id*/, int /*code*/) { return false; }
+    // Every other message: the value the dialog procedure returns.
+    virtual INT_PTR onMessage(UINT /*message*/, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+        return FALSE;
+    }
+    // A failure that escaped a handler, in the error box over this dialog.
+    virtual void reportFailure(std::string_view message);
+
+    // Ends a modal dialog: runModal returns `result`.
+    void end(INT_PTR result);
+    HWND item(int id) const { return GetDlgItem(window_, id); }
+
+  private:
+    static INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND window_ = nullptr;
+    bool modal_ = false;
+};
+
+}  // namespace bq::win32
