@@ -29,6 +29,9 @@ int MemoryBoxList::insertRow(int row, const RowTexts& texts) {
     if (selected_ >= at) {
         ++selected_;
     }
+    if (codestreamRow_ >= at) {
+        ++codestreamRow_;  // the new row has no box yet: it is no codestream
+    }
     return at;
 }
 
@@ -48,6 +51,12 @@ MemoryBoxList::Text MemoryBoxList::sharedText(int at, const std::string& text,
 void MemoryBoxList::setRowBox(int row, std::unique_ptr<Box> box) {
     // A box meant for no row has no owner left: it goes at once.
     if (hasRow(row)) {
+        if (row == codestreamRow_) {
+            codestreamRow_ = kUnknown;
+        } else if (box != nullptr && box->type == kTypeJp2c &&
+                   (codestreamRow_ == -1 || row < codestreamRow_)) {
+            codestreamRow_ = row;
+        }
         rows_[static_cast<std::size_t>(row)].box = std::move(box);
     }
 }
@@ -62,6 +71,11 @@ void MemoryBoxList::deleteRows(int first, int count) {
     }
     const int removed = std::min(count, rowCount() - first);
     rows_.erase(rows_.begin() + first, rows_.begin() + first + removed);
+    if (codestreamRow_ >= first + removed) {
+        codestreamRow_ -= removed;
+    } else if (codestreamRow_ >= first) {
+        codestreamRow_ = kUnknown;
+    }
     if (selected_ >= first + removed) {
         selected_ -= removed;
     } else if (selected_ >= first) {
@@ -72,6 +86,7 @@ void MemoryBoxList::deleteRows(int first, int count) {
 void MemoryBoxList::deleteAllRows() {
     rows_.clear();
     selected_ = -1;
+    codestreamRow_ = -1;
 }
 
 void MemoryBoxList::selectRow(int row) {
@@ -99,6 +114,13 @@ std::string MemoryBoxList::cellText(int row, int column) const {
         default:
             return {};
     }
+}
+
+int MemoryBoxList::firstCodestreamRow() const {
+    if (codestreamRow_ == kUnknown) {
+        codestreamRow_ = BoxList::firstCodestreamRow();
+    }
+    return codestreamRow_;
 }
 
 void MemoryBoxList::setSizeText(int row, std::string_view text) {

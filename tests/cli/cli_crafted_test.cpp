@@ -23,6 +23,11 @@ struct CraftedCase {
     const char* writes = "";
 };
 
+// A 132-byte RGB display profile: the header's size field, 'acsp' and no tags.
+#define PROFILE                                                                           \
+    "{ head -c 3 /dev/zero; printf '\\204'; head -c 8 /dev/zero; printf 'mntrRGB XYZ '; " \
+    "head -c 12 /dev/zero; printf acsp; head -c 92 /dev/zero; } > p.icc; "
+
 const CraftedCase kCases[] = {
     // XML
     {"DeepXmpIsRefusedNotACrash",
@@ -30,6 +35,20 @@ const CraftedCase kCases[] = {
      "tr -d '\\n' >> d.xmp; $CLI xmp in.jp2 --set-file d.xmp -o o.jp2",
      1, "deep", "d.xmp"},
     // Scripts and streams
+    // A run writes its output only, and only once every line succeeded: a line that would
+    // write a file of its own (here over the run's source) or print is refused.
+    {"ScriptExportOverItsSourceIsRefused",
+     PROFILE "printf 'icc --import p.icc\nicc --export in.jp2\n' > s.txt; "
+             "$CLI run in.jp2 -o in.jp2 s.txt",
+     1, "'icc --export' can't be used in a script", "p.icc s.txt"},
+    {"ScriptExportBeforeAFailingLineWritesNothing",
+     PROFILE "printf 'icc --import p.icc\nicc --export x.icc\ndelete 9\n' > s.txt; "
+             "$CLI run in.jp2 -o o.jp2 s.txt",
+     1, "nothing was written", "p.icc s.txt"},
+    {"ScriptXmpLinePrintsNothing",
+     "printf 'xmp --set-text \"<x/>\"\nxmp\n' > s.txt; $CLI run in.jp2 -o o.jp2 s.txt >out.txt; "
+     "r=$?; test ! -s out.txt && exit $r",
+     1, "'xmp' can't be used in a script", "s.txt out.txt"},
     // Reports
 };
 
