@@ -98,9 +98,9 @@ void printOverview(std::FILE* out) {
     }
     std::fputs(
         "\nINDEX is the 0-based row index that 'list' prints. Saving follows the editor's rules\n"
-        "(\".jp2\" is added to OUT unless it contains \".jp2\" or \".jpx\"); OUT may be FILE\n"
-        "itself, which is then replaced whole. Exit status: 0 success, 1 failure (the editor's\n"
-        "message on stderr), 2 usage error.\n",
+        "(\".jp2\" is added to OUT unless its file name contains \".jp2\" or \".jpx\"); OUT may\n"
+        "be FILE itself, which is then replaced whole. Exit status: 0 success, 1 failure (the\n"
+        "editor's message on stderr), 2 usage error.\n",
         out);
 }
 

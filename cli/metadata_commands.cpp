@@ -9,6 +9,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
+#include "cli/output.h"
 #include "formats/resolution_fraction.h"
 #include "stream/replace_file.h"
 #include "ui/jp2_header_edit.h"
@@ -190,7 +191,7 @@ int editXmp(Session& session, const CliArgs& args) {
         if (!packet) {
             return session.refuse(why);
         }
-        std::fwrite(packet->data(), 1, packet->size(), stdout);
+        writeStoredText(*packet);
         return kExitOk;
     }
     std::optional<std::string> packet = args.setText;

@@ -49,6 +49,16 @@ const CraftedCase kCases[] = {
      "printf 'xmp --set-text \"<x/>\"\nxmp\n' > s.txt; $CLI run in.jp2 -o o.jp2 s.txt >out.txt; "
      "r=$?; test ! -s out.txt && exit $r",
      1, "'xmp' can't be used in a script", "s.txt out.txt"},
+    {"InfoJsonOfOneMissingFileGivesItsErrorObject",
+     "$CLI info --json nope.jp2 > out.txt; r=$?; grep -q '\"error\": \"Couldn' out.txt || r=0; "
+     "exit $r",
+     1, "Couldn't open", "out.txt"},
+    {"InfoOfAMissingFileAmongOthersFails", "$CLI info nope.jp2 in.jp2", 1, "nope.jp2: Couldn't"},
+    {"ExtensionRuleLooksAtTheFileNameOnly",
+     "mkdir d.jp2dir && $CLI save in.jp2 -o d.jp2dir/out && test -f d.jp2dir/out.jp2 && echo yes",
+     0, "yes", "d.jp2dir"},
+    {"TsvFieldsEscapeATabInThePath", "cp in.jp2 'a\tb.jp2'; $CLI list 'a\tb.jp2' in.jp2", 0,
+     "a\\tb.jp2\t0\tFTYP", "a\tb.jp2"},
     // Reports
 };
 
