@@ -325,6 +325,11 @@ std::optional<std::string> inputText(Session& session, InputBytes input, const s
         case InputError::NoWriter:
             session.report("couldn't read " + name + ": no program wrote to it");
             break;
+        case InputError::HoldsNul:
+            session.report("couldn't read " + name +
+                           ": it holds a NUL byte, which an XML or label box cannot keep: it may "
+                           "be UTF-16 text; save it as UTF-8");
+            break;
     }
     return std::nullopt;
 }
@@ -338,7 +343,9 @@ std::optional<std::string> textArgument(Session& session, const CliArgs& args) {
     if (args.text) {
         return args.text;
     }
-    return args.textFile ? readWholeFile(session, *args.textFile) : std::string();
+    return args.textFile
+               ? inputText(session, readTextInput(*args.textFile, kMaxHeldPayload), *args.textFile)
+               : std::string();
 }
 
 std::optional<std::vector<std::string>> splitScriptLine(std::string_view line, std::string& error) {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #if defined(_WIN32)
@@ -30,8 +31,10 @@ constexpr std::uint64_t kMaxFromDevice = 64 * 1024 * 1024;
 // Reads until the end of the input through `readSome` (bytes read, 0 at the end, negative on
 // an error), growing the buffer as the bytes come, never past limit + 1 bytes: one byte more
 // than the limit proves the input too large. `expected` is the size a regular file reports.
+// With `refuseNul`, the read stops at the first NUL byte.
 template <typename ReadSome>
-InputBytes readAll(ReadSome&& readSome, std::uint64_t limit, std::uint64_t expected) {
+InputBytes readAll(ReadSome&& readSome, std::uint64_t limit, std::uint64_t expected,
+                   bool refuseNul) {
     InputBytes result;
     const std::uint64_t ceiling = std::min<std::uint64_t>(limit, SIZE_MAX - 1) + 1;
     std::size_t have = 0;
@@ -58,6 +61,12 @@ InputBytes readAll(ReadSome&& readSome, std::uint64_t limit, std::uint64_t expec
             if (got == 0) {
                 break;
             }
+            if (refuseNul && std::memchr(result.bytes.data() + have, 0,
+                                         static_cast<std::size_t>(got)) != nullptr) {
+                result.bytes = {};
+                result.error = InputError::HoldsNul;
+                return result;
+            }
             have += static_cast<std::size_t>(got);
         }
     } catch (const std::bad_alloc&) {
@@ -83,7 +92,8 @@ InputBytes failure(InputError error) {
 
 #if !defined(_WIN32)
 
-InputBytes readDescriptor(int descriptor, std::uint64_t limit, std::uint64_t expected) {
+InputBytes readDescriptor(int descriptor, std::uint64_t limit, std::uint64_t expected,
+                          bool refuseNul) {
     return readAll(
         [descriptor](std::uint8_t* into, std::size_t count) -> long {
             for (;;) {
@@ -94,15 +104,13 @@ InputBytes readDescriptor(int descriptor, std::uint64_t limit, std::uint64_t exp
                 }
             }
         },
-        limit, expected);
+        limit, expected, refuseNul);
 }
 
 #endif
 
-}  // namespace
-
-InputBytes readInput(const std::string& path, std::uint64_t limit,
-                     std::chrono::milliseconds writerWait) {
+InputBytes readPath(const std::string& path, std::uint64_t limit,
+                    std::chrono::milliseconds writerWait, bool refuseNul) {
 #if defined(_WIN32)
     static_cast<void>(writerWait);
     std::FILE* file = _wfopen(widen(path).c_str(), L"rb");
@@ -124,7 +132,7 @@ InputBytes readInput(const std::string& path, std::uint64_t limit,
                     std::fread(into, 1, std::min<std::size_t>(count, 1u << 30), file);
                 return std::ferror(file) != 0 ? -1 : static_cast<long>(got);
             },
-            limit, expected);
+            limit, expected, refuseNul);
     }
     std::fclose(file);
     return result;
@@ -164,12 +172,23 @@ InputBytes readInput(const std::string& path, std::uint64_t limit,
                 S_ISCHR(info.st_mode) ? std::min(limit, kMaxFromDevice) : limit;
             result = readDescriptor(
                 descriptor, most,
-                S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0);
+                S_ISREG(info.st_mode) ? static_cast<std::uint64_t>(info.st_size) : 0, refuseNul);
         }
     }
     ::close(descriptor);
     return result;
 #endif
+}
+
+}  // namespace
+
+InputBytes readInput(const std::string& path, std::uint64_t limit,
+                     std::chrono::milliseconds writerWait) {
+    return readPath(path, limit, writerWait, false);
+}
+
+InputBytes readTextInput(const std::string& path, std::uint64_t limit) {
+    return readPath(path, limit, kDefaultWriterWait, true);
 }
 
 InputBytes readStandardInput(std::uint64_t limit) {
@@ -181,9 +200,9 @@ InputBytes readStandardInput(std::uint64_t limit) {
                 std::fread(into, 1, std::min<std::size_t>(count, 1u << 30), stdin);
             return std::ferror(stdin) != 0 ? -1 : static_cast<long>(got);
         },
-        limit, 0);
+        limit, 0, false);
 #else
-    return readDescriptor(STDIN_FILENO, limit, 0);
+    return readDescriptor(STDIN_FILENO, limit, 0, false);
 #endif
 }
 

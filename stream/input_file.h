@@ -14,6 +14,7 @@ enum class InputError : std::uint8_t {
     TooLarge,  // more than the limit
     NoMemory,
     NoWriter,  // a FIFO that no program wrote to in time
+    HoldsNul,  // a text with a NUL byte (readTextInput)
 };
 
 struct InputBytes {
@@ -31,6 +32,9 @@ constexpr std::chrono::milliseconds kDefaultWriterWait{30000};
 // length, gives at most 64 MiB.
 InputBytes readInput(const std::string& path, std::uint64_t limit,
                      std::chrono::milliseconds writerWait = kDefaultWriterWait);
+// readInput for a text that a box keeps up to its first NUL: refused at the first NUL byte,
+// as it arrives, so a stream of zeros is not read on to the limit first.
+InputBytes readTextInput(const std::string& path, std::uint64_t limit);
 // Standard input, read the same way.
 InputBytes readStandardInput(std::uint64_t limit);
 

@@ -56,6 +56,8 @@ std::string_view inputFailureMessage(InputError error) {
             return kImportNoMemory;
         case InputError::NoWriter:
             return kImportNoWriter;
+        case InputError::HoldsNul:
+            return kTextWithNulMessage;
     }
     return kImportReadFailed;
 }
@@ -83,15 +85,12 @@ bool importBoxPayload(App& app) {
     }
     // Read whole before the box is touched, so a read error or a file that is too large never
     // leaves a partial payload behind.
-    InputBytes file = readInput(*path, importLimit(*box));
-    if (file.error != InputError::None) {
-        return app.showError(inputFailureMessage(file.error));
-    }
     auto* textBox = dynamic_cast<TextBox*>(box);
     // A text box keeps its text up to the first NUL: the rest would be lost without a word.
-    if (textBox != nullptr &&
-        std::find(file.bytes.begin(), file.bytes.end(), std::uint8_t{0}) != file.bytes.end()) {
-        return app.showError(kTextWithNulMessage);
+    InputBytes file = textBox != nullptr ? readTextInput(*path, importLimit(*box))
+                                         : readInput(*path, importLimit(*box));
+    if (file.error != InputError::None) {
+        return app.showError(inputFailureMessage(file.error));
     }
     const auto size = static_cast<std::uint32_t>(file.bytes.size());
     // One byte at least, so the memory stream always has a buffer to borrow.

@@ -49,6 +49,11 @@ const CraftedCase kCases[] = {
      "printf 'xmp --set-text \"<x/>\"\nxmp\n' > s.txt; $CLI run in.jp2 -o o.jp2 s.txt >out.txt; "
      "r=$?; test ! -s out.txt && exit $r",
      1, "'xmp' can't be used in a script", "s.txt out.txt"},
+    // An endless stream of zeros is refused at its first byte, not read to the box's limit.
+    {"ZerosForATextAreRefusedAtTheFirstNul",
+     "cat /dev/zero | $CLI add in.jp2 xml --text-file /dev/stdin -o o.jp2", 1, "a NUL byte"},
+    {"ZerosLoadedIntoALabelAreRefusedAtTheFirstNul",
+     "cat /dev/zero | $CLI add in.jp2 label --import /dev/stdin -o o.jp2", 1, "NUL bytes"},
     {"InfoJsonOfOneMissingFileGivesItsErrorObject",
      "$CLI info --json nope.jp2 > out.txt; r=$?; grep -q '\"error\": \"Couldn' out.txt || r=0; "
      "exit $r",
