@@ -234,7 +234,8 @@ void saveDocument(App& app) {
     if (replacesSource) {
         // When another writer has replaced the file since, its identity is unknown, and a later
         // copy from it is refused rather than taken from someone else's bytes.
-        moveWindows(app.boxes(), SourceFile{saved.path, saved.identity.value_or(FileIdentity{})},
+        moveWindows(app.boxes(),
+                    SourceFile{saved.path, saved.identity.value_or(FileIdentity{}), {}},
                     payloadOffsets);
     }
     app.markUnmodified();

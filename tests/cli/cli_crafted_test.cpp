@@ -54,6 +54,11 @@ const CraftedCase kCases[] = {
      "cat /dev/zero | $CLI add in.jp2 xml --text-file /dev/stdin -o o.jp2", 1, "a NUL byte"},
     {"ZerosLoadedIntoALabelAreRefusedAtTheFirstNul",
      "cat /dev/zero | $CLI add in.jp2 label --import /dev/stdin -o o.jp2", 1, "NUL bytes"},
+    // A streamed payload goes to a temporary file, not memory: peak memory stays far below it.
+    {"StreamedImportIsSpooledNotHeld",
+     "head -c 80000000 /dev/zero | /usr/bin/time -f %M -o t.txt $CLI add in.jp2 geotiff "
+     "--import /dev/stdin -o o.jp2 && test $(cat t.txt) -lt 40000 && echo flat",
+     0, "flat", "t.txt"},
     {"InfoJsonOfOneMissingFileGivesItsErrorObject",
      "$CLI info --json nope.jp2 > out.txt; r=$?; grep -q '\"error\": \"Couldn' out.txt || r=0; "
      "exit $r",
