@@ -11,7 +11,7 @@ int MemoryBoxList::rowCount() const {
 }
 
 Box* MemoryBoxList::boxAt(int row) const {
-    return hasRow(row) ? rows_[static_cast<std::size_t>(row)].box.get() : nullptr;
+    return hasRow(row) ? rows_[static_cast<std::size_t>(row)]->box.get() : nullptr;
 }
 
 int MemoryBoxList::insertRow(int row, const RowTexts& texts) {
@@ -20,9 +20,10 @@ int MemoryBoxList::insertRow(int row, const RowTexts& texts) {
     }
     const int at = row >= rowCount() ? rowCount() : row;
     try {
-        rows_.insert(rows_.begin() + at, Row{sharedText(at, texts.id, &Row::id),
-                                             sharedText(at, texts.description, &Row::description),
-                                             texts.size, nullptr});
+        auto fresh = std::make_unique<Row>(Row{sharedText(at, texts.id, &Row::id),
+                                               sharedText(at, texts.description, &Row::description),
+                                               texts.size, nullptr});
+        rows_.insert(rows_.begin() + at, std::move(fresh));
     } catch (const std::bad_alloc&) {
         return -1;
     }
@@ -39,7 +40,7 @@ MemoryBoxList::Text MemoryBoxList::sharedText(int at, const std::string& text,
                                               Text Row::*column) const {
     for (const int neighbour : {at - 1, at}) {
         if (hasRow(neighbour)) {
-            const Text& held = rows_[static_cast<std::size_t>(neighbour)].*column;
+            const Text& held = (*rows_[static_cast<std::size_t>(neighbour)]).*column;
             if (*held == text) {
                 return held;
             }
@@ -57,7 +58,7 @@ void MemoryBoxList::setRowBox(int row, std::unique_ptr<Box> box) {
                    (codestreamRow_ == -1 || row < codestreamRow_)) {
             codestreamRow_ = row;
         }
-        rows_[static_cast<std::size_t>(row)].box = std::move(box);
+        rows_[static_cast<std::size_t>(row)]->box = std::move(box);
     }
 }
 
@@ -103,7 +104,7 @@ std::string MemoryBoxList::cellText(int row, int column) const {
     if (!hasRow(row)) {
         return {};
     }
-    const Row& cells = rows_[static_cast<std::size_t>(row)];
+    const Row& cells = *rows_[static_cast<std::size_t>(row)];
     switch (column) {
         case 0:
             return *cells.id;
@@ -125,7 +126,7 @@ int MemoryBoxList::firstCodestreamRow() const {
 
 void MemoryBoxList::setSizeText(int row, std::string_view text) {
     if (hasRow(row)) {
-        rows_[static_cast<std::size_t>(row)].size = std::string(text);
+        rows_[static_cast<std::size_t>(row)]->size = std::string(text);
     }
 }
 

@@ -55,7 +55,8 @@ class MemoryBoxList : public BoxList {
 
     bool hasRow(int row) const { return row >= 0 && row < rowCount(); }
 
-    std::vector<Row> rows_;
+    // Pointers, so that a row inserted near the top moves 8 bytes a row below it, not a Row.
+    std::vector<std::unique_ptr<Row>> rows_;
     int selected_ = -1;
     int repaintCount_ = 0;
     // firstCodestreamRow's answer, kept in step by every change of the rows (a script adds
