@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "box/box.h"
+#include "cli/output.h"
 #include "stream/file_stream.h"
 #include "stream/input_file.h"
 #include "ui/commands.h"
@@ -398,7 +399,9 @@ std::optional<std::vector<std::string>> splitScriptLine(std::string_view line, s
 }
 
 void printError(std::string_view message) {
-    std::fprintf(stderr, "boxquill-cli: %.*s\n", static_cast<int>(message.size()), message.data());
+    const std::string line = "boxquill-cli: " + std::string(message) + "\n";
+    const std::string shown = isTerminal(stderr) ? escapeText(line, Escape::Lines) : line;
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 }  // namespace bq::cli

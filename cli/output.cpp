@@ -95,16 +95,16 @@ std::string escapeText(std::string_view text, Escape mode) {
     return out;
 }
 
-bool stdoutIsTerminal() {
+bool isTerminal(std::FILE* stream) {
 #if defined(_WIN32)
-    return _isatty(_fileno(stdout)) != 0;
+    return _isatty(_fileno(stream)) != 0;
 #else
-    return isatty(STDOUT_FILENO) != 0;
+    return isatty(fileno(stream)) != 0;
 #endif
 }
 
 void writeStoredText(std::string_view text) {
-    writeOut(stdoutIsTerminal() ? escapeText(text, Escape::Lines) : std::string(text));
+    writeOut(isTerminal(stdout) ? escapeText(text, Escape::Lines) : std::string(text));
 }
 
 std::string jsonText(const nlohmann::ordered_json& value, int indent) {

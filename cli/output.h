@@ -3,6 +3,7 @@
 // several files a listing names.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -24,8 +25,8 @@ enum class Escape : std::uint8_t {
 };
 std::string escapeText(std::string_view text, Escape mode);
 
-// True when standard output is a terminal.
-bool stdoutIsTerminal();
+// True when the stream (stdout, stderr) is a terminal.
+bool isTerminal(std::FILE* stream);
 // A text as stored (an XML box, a label, a packet): the bytes as they are into a pipe or a
 // file, so scripts get the exact text, and escaped (Escape::Lines) on a terminal.
 void writeStoredText(std::string_view text);

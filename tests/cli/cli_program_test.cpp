@@ -108,12 +108,13 @@ TEST_F(CliProgram, TextFromFilesIsEscapedOnATerminalAndExactIntoAPipe) {
     const CliResult terminal =
         runShell(folder, "script -qec " +
                              shellQuote(bq + "show " + name + " 0; " + bq + "info " + name + "; " +
-                                        bq + "list " + name + " " + name) +
+                                        bq + "list " + name + " " + shellQuote(file + "x")) +
                              " /dev/null");
     EXPECT_NE(terminal.out.find("\\x1b]0;x\\x07\\x1b[2J\\u009b\\xff"), std::string::npos)
         << terminal.out;
     EXPECT_NE(terminal.out.find("e\\x1b[2J.jp2\t0\tLBL"), std::string::npos) << terminal.out;
     EXPECT_NE(terminal.out.find("e\\x1b[2J.jp2\r\n"), std::string::npos) << terminal.out;
+    EXPECT_NE(terminal.out.find("e\\x1b[2J.jp2x: "), std::string::npos) << terminal.out;
     EXPECT_EQ(terminal.out.find_first_of("\x1b\x07\x9b\xff"), std::string::npos);
     EXPECT_EQ(cli({"show", file, "0"}).out, nasty);
 }
