@@ -86,6 +86,9 @@ class Box {
     virtual bool readPayload(ByteStream& stream, ReadContext& context);
     // Replaces the payload from an external file of `fileSize` bytes.
     virtual bool importPayload(ByteStream& stream, std::uint32_t fileSize);
+    // Replaces the payload with bytes left in a file (a large input spooled to a temporary
+    // file) instead of memory. False for the kinds that hold their payload whole.
+    virtual bool importWindow(FileWindow /*payload*/) { return false; }
     // The whole box when `withHeader` (saving), else the payload alone (export). Returns
     // false only when the box cannot be written at all (never for a well-formed box).
     virtual bool writeBox(ByteStream& stream, bool withHeader) const;
@@ -96,7 +99,7 @@ class Box {
     std::uint64_t headerSize() const;
     // Points a payload left in its source file at the same bytes in another file (the one a
     // save just wrote, where they start at `offset`).
-    void moveWindow(std::shared_ptr<const SourceFile> source, std::uint64_t offset);
+    virtual void moveWindow(std::shared_ptr<const SourceFile> source, std::uint64_t offset);
 
     bool hasData() const { return !data.empty(); }
 

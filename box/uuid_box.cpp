@@ -76,9 +76,35 @@ bool UuidBox::importPayload(ByteStream& stream, std::uint32_t fileSize) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+    window.reset();
     payloadSize = newSize;
     isGeoTiff = id == kGeoTiffUuid;
     return true;
+}
+
+bool UuidBox::importWindow(FileWindow payload) {
+    if (payload.length > 0xFFFFFFFFu - kIdSize - 8) {
+        return false;
+    }
+    std::array<std::uint8_t, kIdSize> id = kGeoTiffUuid;
+    if (!isGeoTiff && payloadSize >= kIdSize && data.size() >= kIdSize) {
+        std::copy_n(data.begin(), kIdSize, id.begin());
+    }
+    try {
+        std::vector<std::uint8_t> held(id.begin(), id.end());
+        held.push_back(0);
+        data.swap(held);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    payloadSize = kIdSize + payload.length;
+    window = std::move(payload);
+    isGeoTiff = id == kGeoTiffUuid;
+    return true;
+}
+
+void UuidBox::moveWindow(std::shared_ptr<const SourceFile> source, std::uint64_t offset) {
+    Box::moveWindow(std::move(source), offset + kIdSize);
 }
 
 bool UuidBox::writeBox(ByteStream& stream, bool withHeader) const {
@@ -98,6 +124,9 @@ bool UuidBox::writeBox(ByteStream& stream, bool withHeader) const {
         } else {
             writePaddedBytes(stream, 0, idBytes);
         }
+    }
+    if (window) {
+        return copyFileWindow(*window, stream);
     }
     if (payloadSize > kIdSize) {
         writePaddedBytes(stream, kIdSize, payloadSize - kIdSize);

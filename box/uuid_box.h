@@ -22,6 +22,9 @@ class UuidBox final : public Box {
     std::string text() const override;
     bool readPayload(ByteStream& stream, ReadContext& context) override;
     bool importPayload(ByteStream& stream, std::uint32_t fileSize) override;
+    // The identifier stays in `data`; the window holds what follows it.
+    bool importWindow(FileWindow payload) override;
+    void moveWindow(std::shared_ptr<const SourceFile> source, std::uint64_t offset) override;
     bool writeBox(ByteStream& stream, bool withHeader) const override;
     std::uint64_t writtenSize() const override;
 

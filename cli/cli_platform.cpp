@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "cli/output.h"
+
 namespace bq::cli {
 
 std::string_view errorMessageOf(std::string_view boxText) {
@@ -23,6 +25,9 @@ void CliPlatform::report(std::string_view lead, std::string_view message) {
     std::string line;
     line.reserve(lead.size() + context.size() + message.size() + 1);
     line.append(lead).append(context).append(message).push_back('\n');
+    if (isTerminal(stderr)) {
+        line = escapeText(line, Escape::Lines);  // messages quote names and texts from files
+    }
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

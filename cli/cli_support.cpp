@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "box/box.h"
+#include "cli/output.h"
 #include "stream/file_stream.h"
 #include "stream/input_file.h"
 #include "ui/commands.h"
@@ -325,6 +326,11 @@ std::optional<std::string> inputText(Session& session, InputBytes input, const s
         case InputError::NoWriter:
             session.report("couldn't read " + name + ": no program wrote to it");
             break;
+        case InputError::HoldsNul:
+            session.report("couldn't read " + name +
+                           ": it holds a NUL byte, which an XML or label box cannot keep: it may "
+                           "be UTF-16 text; save it as UTF-8");
+            break;
     }
     return std::nullopt;
 }
@@ -338,7 +344,9 @@ std::optional<std::string> textArgument(Session& session, const CliArgs& args) {
     if (args.text) {
         return args.text;
     }
-    return args.textFile ? readWholeFile(session, *args.textFile) : std::string();
+    return args.textFile
+               ? inputText(session, readTextInput(*args.textFile, kMaxHeldPayload), *args.textFile)
+               : std::string();
 }
 
 std::optional<std::vector<std::string>> splitScriptLine(std::string_view line, std::string& error) {
@@ -391,7 +399,9 @@ std::optional<std::vector<std::string>> splitScriptLine(std::string_view line, s
 }
 
 void printError(std::string_view message) {
-    std::fprintf(stderr, "boxquill-cli: %.*s\n", static_cast<int>(message.size()), message.data());
+    const std::string line = "boxquill-cli: " + std::string(message) + "\n";
+    const std::string shown = isTerminal(stderr) ? escapeText(line, Escape::Lines) : line;
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 
 }  // namespace bq::cli

@@ -86,6 +86,10 @@ struct CommandSpec {
     // script line runs. None for the commands a script cannot hold.
     int (*edit)(Session&, const CliArgs&) = nullptr;
     bool manyFiles = false;  // FILE... : `positionals` is then the least number
+    // A script line of this command must give one of these options: without them it prints
+    // or writes a file of its own (xmp prints the packet, icc --export writes the profile),
+    // and a run writes nothing but its output, only once every line succeeded.
+    unsigned scriptNeeds = 0;
 };
 
 // Splits the arguments after the program name with CLI11, knowing every option of every

@@ -51,11 +51,13 @@ constexpr CommandSpec kCommands[] = {
      "Writes the ICC profile of the first colour box that has one (or 'colr' box N, "
      "0-based) to OUT.icc, or replaces the profile of colour box N (the first when "
      "none) with IN.icc after checking its header, then saves to OUT.",
-     1, kOptOutput | kOptYes | kOptColr | kOptExport | kOptImport, 0, runIcc, editIcc},
+     1, kOptOutput | kOptYes | kOptColr | kOptExport | kOptImport, 0, runIcc, editIcc, false,
+     kOptImport},
     {"xmp", "xmp FILE [(--set-file F | --set-text T) -o OUT]",
      "Prints the XMP packet, or replaces it (adding an XMP box right after the JP2 header when "
      "there is none) with well-formed XML from F or T, then saves to OUT.",
-     1, kOptOutput | kOptYes | kOptSetFile | kOptSetText, 0, runXmp, editXmp},
+     1, kOptOutput | kOptYes | kOptSetFile | kOptSetText, 0, runXmp, editXmp, false,
+     kOptSetFile | kOptSetText},
     {"georef",
      "georef FILE (--from GEOTIFF | --world FILE.j2w --epsg CODE) [--geojp2] [--gml] -o OUT",
      "Replaces the file's georeferencing (its GeoJP2 boxes and GMLJP2 sets) with a GeoJP2 box, "
@@ -66,8 +68,9 @@ constexpr CommandSpec kCommands[] = {
      runGeoref, editGeoref},
     {"run", "run FILE -o OUT SCRIPT",
      "Opens FILE once, runs the lines of SCRIPT (a file, or - for standard input) in order, "
-     "and saves to OUT once. A line is an import, add, edit or delete command without FILE "
-     "and -o; blank lines and lines starting with # are skipped. A failing line stops the "
+     "and saves to OUT once. A line is a change without FILE and -o (import, add, edit, "
+     "delete, resolution, icc --import, xmp --set-file/--set-text, georef); blank lines and lines "
+     "starting with # are skipped. A failing line stops the "
      "run and nothing is written.",
      2, kOptOutput | kOptYes, kOptOutput, runScript},
     {"save", "save FILE -o OUT",
@@ -95,9 +98,9 @@ void printOverview(std::FILE* out) {
     }
     std::fputs(
         "\nINDEX is the 0-based row index that 'list' prints. Saving follows the editor's rules\n"
-        "(\".jp2\" is added to OUT unless it contains \".jp2\" or \".jpx\"); OUT may be FILE\n"
-        "itself, which is then replaced whole. Exit status: 0 success, 1 failure (the editor's\n"
-        "message on stderr), 2 usage error.\n",
+        "(\".jp2\" is added to OUT unless its file name contains \".jp2\" or \".jpx\"); OUT may\n"
+        "be FILE itself, which is then replaced whole. Exit status: 0 success, 1 failure (the\n"
+        "editor's message on stderr), 2 usage error.\n",
         out);
 }
 

@@ -38,7 +38,7 @@ Description withFile(const std::string& path, Description description) {
 
 bool infoFile(const std::string& path, bool json, bool several) {
     Session session;
-    if (!openListed(session, path, json, several)) {
+    if (!openListed(session, path, json, several, true)) {
         return false;
     }
     std::vector<const Box*> rows;
@@ -52,7 +52,7 @@ bool infoFile(const std::string& path, bool json, bool several) {
         if (several) {
             writeOut("\n");  // a blank line between files
         }
-        writeOut(descriptionText(description));
+        writeOut(escapeText(descriptionText(description), Escape::Lines));
     }
     return true;
 }
@@ -70,7 +70,7 @@ int infoBox(Session& session, const CliArgs& args, const std::string& path) {
         return session.refuse("no box in row " + std::to_string(row));
     }
     if (!args.json) {
-        writeOut(describeBoxText(*box));
+        writeOut(escapeText(describeBoxText(*box), Escape::Lines));
         return kExitOk;
     }
     Description description = describeBox(*box);

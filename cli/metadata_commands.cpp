@@ -8,6 +8,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
+#include "cli/output.h"
 #include "ui/jp2_header_edit.h"
 #include "ui/xmp_edit.h"
 
@@ -152,7 +153,7 @@ int editXmp(Session& session, const CliArgs& args) {
         if (!packet) {
             return session.refuse(why);
         }
-        std::fwrite(packet->data(), 1, packet->size(), stdout);
+        writeStoredText(*packet);
         return kExitOk;
     }
     std::optional<std::string> packet = args.setText;

@@ -2,30 +2,154 @@
 
 #include <cstdio>
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace bq::cli {
 
 void writeOut(std::string_view bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
-std::string jsonText(const nlohmann::ordered_json& value, int indent) {
-    return value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+namespace {
+
+void appendHex(std::string& out, const char* format, unsigned value) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, format, value);
+    out += escaped;
 }
 
-bool openListed(Session& session, const std::string& path, bool json, bool several) {
+// The length of the UTF-8 sequence at the start of `text` and its code point; 0 when the
+// bytes are no sequence (a stray continuation, an overlong form, a surrogate, past U+10FFFF,
+// or cut short).
+std::size_t utf8Sequence(std::string_view text, char32_t& point) {
+    const auto lead = static_cast<unsigned char>(text[0]);
+    std::size_t length = 0;
+    char32_t least = 0;
+    if (lead < 0x80) {
+        point = lead;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        point = lead & 0x1Fu;
+        least = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        point = lead & 0x0Fu;
+        least = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        point = lead & 0x07u;
+        least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (text.size() < length) {
+        return 0;
+    }
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[i]);
+        if ((next & 0xC0u) != 0x80) {
+            return 0;
+        }
+        point = (point << 6) | (next & 0x3Fu);
+    }
+    if (point < least || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+        return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string escapeText(std::string_view text, Escape mode) {
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        char32_t point = 0;
+        const std::size_t length = utf8Sequence(text, point);
+        const char c = text[0];
+        if (length == 0) {
+            appendHex(out, "\\x%02x", static_cast<unsigned char>(c));
+            text.remove_prefix(1);
+            continue;
+        }
+        if (point >= 0x80 && point < 0xA0) {
+            appendHex(out, "\\u%04x", static_cast<unsigned>(point));
+        } else if (point >= 0x20 && point != 0x7F) {
+            out.append(text.substr(0, length));
+        } else if (mode == Escape::Lines &&
+                   (c == '\n' || c == '\t' || (c == '\r' && text.substr(1, 1) == "\n"))) {
+            out += c;
+        } else if (mode == Escape::Field && (c == '\n' || c == '\t' || c == '\r')) {
+            out += c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\r";
+        } else {
+            appendHex(out, "\\x%02x", static_cast<unsigned char>(c));
+        }
+        text.remove_prefix(length);
+    }
+    return out;
+}
+
+bool isTerminal(std::FILE* stream) {
+#if defined(_WIN32)
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
+void writeStoredText(std::string_view text) {
+    writeOut(isTerminal(stdout) ? escapeText(text, Escape::Lines) : std::string(text));
+}
+
+std::string jsonText(const nlohmann::ordered_json& value, int indent) {
+    const std::string dumped =
+        value.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+    // Outside strings JSON is ASCII, so these bytes are a string's C1 control or DEL.
+    std::string out;
+    out.reserve(dumped.size() + 1);
+    for (std::size_t i = 0; i < dumped.size(); ++i) {
+        const auto c = static_cast<unsigned char>(dumped[i]);
+        if (c == 0x7F) {
+            out += "\\u007f";
+        } else if (c == 0xC2 && i + 1 < dumped.size() &&
+                   static_cast<unsigned char>(dumped[i + 1]) < 0xA0) {
+            appendHex(out, "\\u%04x", static_cast<unsigned char>(dumped[++i]));
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\n";
+}
+
+bool openListed(Session& session, const std::string& path, bool json, bool several,
+                bool errorObject) {
     if (several) {
         session.platform.context = path + ": ";
-        session.platform.collectMessages = json;
     }
+    const bool objectOnFailure = json && (several || errorObject);
+    session.platform.collectMessages = objectOnFailure;
     if (session.open(path)) {
         return true;
     }
-    if (several && json) {
+    if (objectOnFailure) {
         std::string error;
         for (const std::string& message : session.platform.messages) {
             error += (error.empty() ? "" : "\n") + message;
         }
-        writeOut(jsonText({{"file", path}, {"error", error}}, -1));
+        writeOut(jsonText({{"file", path}, {"error", error}}, several ? -1 : 2));
+        if (!several) {
+            // One file: the object on stdout, and the message on stderr as ever.
+            session.platform.collectMessages = false;
+            for (const std::string& message : session.platform.messages) {
+                session.platform.report("", message);
+            }
+        }
     }
     return false;
 }

@@ -85,12 +85,15 @@ void writeRowsJson(BoxList& boxes, int indent) {
     writeOut(indent < 0 ? "]" : "\n]");
 }
 
-// The rows as TSV, each after `lead` (the file's path and a tab when several are listed),
+// The rows as TSV (fields escaped, so a tab or line break in a type or path cannot split
+// a row), each after `lead` (the file's path and a tab when several are listed),
 // written a row at a time.
 void writeRows(BoxList& boxes, const std::string& lead) {
     for (int row = 0; row < boxes.rowCount(); ++row) {
-        writeOut(lead + std::to_string(row) + "\t" + boxes.cellText(row, 0) + "\t" +
-                 boxes.cellText(row, 1) + "\t" + boxes.sizeText(row) + "\n");
+        writeOut(lead + std::to_string(row) + "\t" +
+                 escapeText(boxes.cellText(row, 0), Escape::Field) + "\t" +
+                 escapeText(boxes.cellText(row, 1), Escape::Field) + "\t" + boxes.sizeText(row) +
+                 "\n");
     }
 }
 
@@ -104,7 +107,7 @@ bool listFile(const std::string& path, bool json, bool several) {
     }
     refreshAssociationSizes(session.boxes);
     if (!json) {
-        writeRows(session.boxes, several ? path + "\t" : "");
+        writeRows(session.boxes, several ? escapeText(path, Escape::Field) + "\t" : "");
     } else if (several) {
         std::string lead = jsonText({{"file", path}}, -1);
         lead.resize(lead.size() - 2);  // the object stays open for its rows
@@ -138,7 +141,7 @@ int runShow(const CliArgs& args) {
             return code;
         }
         showBox(session.app, row);
-        writeOut(session.platform.controlText(IDC_CONTENT));
+        writeStoredText(session.platform.controlText(IDC_CONTENT));
         return kExitOk;
     });
 }

@@ -33,11 +33,20 @@ int runLine(Session& session, std::string_view line) {
     if (command == nullptr) {
         return session.refuse("unknown command '" + args->command + "'");
     }
-    if (command->edit == nullptr || args->help) {
+    // A line only changes the document: one that would print or write a file of its own
+    // would do so before the run knows whether it will save.
+    if (command->edit == nullptr || args->help ||
+        (command->scriptNeeds != 0 && (args->given & command->scriptNeeds) == 0)) {
+        std::string what(command->name);
+        if (args->help) {
+            what += " --help";
+        } else if ((args->given & kOptExport) != 0) {
+            what += " --export";
+        }
         return session.refuse(
-            "a script line is an import, add, edit, delete, resolution, icc or xmp command; '" +
-            std::string(command->name) + (args->help ? " --help" : "") +
-            "' can't be used in a script");
+            "a script line changes the document and writes nothing else: import, add, edit, "
+            "delete, resolution, icc --import, xmp --set-file/--set-text or georef; '" +
+            what + "' can't be used in a script");
     }
     if (const std::string problem = checkArguments(*args, *command, true); !problem.empty()) {
         return session.refuse(problem + " (a script line: " + scriptLineUsage(*command) + ")");

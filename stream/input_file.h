@@ -2,8 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "stream/file_window.h"
 
 namespace bq {
 
@@ -14,11 +17,15 @@ enum class InputError : std::uint8_t {
     TooLarge,  // more than the limit
     NoMemory,
     NoWriter,  // a FIFO that no program wrote to in time
+    HoldsNul,  // a text with a NUL byte (readTextInput)
 };
 
 struct InputBytes {
     std::vector<std::uint8_t> bytes;
     InputError error = InputError::None;
+    // readInputSpooling: set instead of `bytes` for a large stream, whose bytes are then the
+    // whole of this temporary file.
+    std::shared_ptr<const SourceFile> spooled;
 };
 
 // How long a FIFO may go without a writer before the read gives up on it.
@@ -31,6 +38,14 @@ constexpr std::chrono::milliseconds kDefaultWriterWait{30000};
 // length, gives at most 64 MiB.
 InputBytes readInput(const std::string& path, std::uint64_t limit,
                      std::chrono::milliseconds writerWait = kDefaultWriterWait);
+// readInput for a text that a box keeps up to its first NUL: refused at the first NUL byte,
+// as it arrives, so a stream of zeros is not read on to the limit first.
+InputBytes readTextInput(const std::string& path, std::uint64_t limit);
+// readInput for a payload that may be large: a stream (FIFO, pipe, device) is copied to a
+// temporary file without a name as it is read, checked against the limit, so memory stays
+// flat; when it ends up longer than `holdAbove` it stays there (`spooled`), else it is held
+// in `bytes`. A regular file is read as readInput reads it, and so is everything on Windows.
+InputBytes readInputSpooling(const std::string& path, std::uint64_t limit, std::uint64_t holdAbove);
 // Standard input, read the same way.
 InputBytes readStandardInput(std::uint64_t limit);
 

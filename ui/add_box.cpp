@@ -62,14 +62,8 @@ int insertionIndex(App& app) {
     if (selected >= 0) {
         return selected;
     }
-    const int count = boxes.rowCount();
-    for (int row = 0; row < count; ++row) {
-        const Box* box = boxes.boxAt(row);
-        if (box != nullptr && box->type == kTypeJp2c) {
-            return row - 1;
-        }
-    }
-    return kAppendRow;
+    const int codestream = boxes.firstCodestreamRow();
+    return codestream >= 0 ? codestream - 1 : kAppendRow;
 }
 
 bool addBox(App& app) {

@@ -14,6 +14,16 @@ int insertBoxRow(BoxList& boxes, int index, std::unique_ptr<Box> box) {
     return row;
 }
 
+int BoxList::firstCodestreamRow() const {
+    const int count = rowCount();
+    for (int row = 0; row < count; ++row) {
+        if (const Box* box = boxAt(row); box != nullptr && box->type == kTypeJp2c) {
+            return row;
+        }
+    }
+    return -1;
+}
+
 int nestedRowCount(const BoxList& boxes, int row) {
     const Box* box = boxes.boxAt(row);
     if (box == nullptr) {

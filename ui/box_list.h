@@ -48,6 +48,9 @@ class BoxList {
     virtual void selectRow(int row) = 0;
     // Column 0 (ID), 1 (Description) or 2 (Size) of a row; empty when there is no such row.
     virtual std::string cellText(int row, int column) const = 0;
+    // The first row holding a codestream box, -1 when none. Add places new boxes before it,
+    // so a list that keeps it at hand saves a scan per added box.
+    virtual int firstCodestreamRow() const;
     std::string sizeText(int row) const { return cellText(row, 2); }
     virtual void setSizeText(int row, std::string_view text) = 0;
     virtual void repaintAll() = 0;

@@ -29,6 +29,7 @@ class MemoryBoxList : public BoxList {
     // Nothing selected, as after opening; no notification, as a list view sends none for it.
     void clearSelection() { selected_ = -1; }
     std::string cellText(int row, int column) const override;
+    int firstCodestreamRow() const override;
     void setSizeText(int row, std::string_view text) override;
     void repaintAll() override { ++repaintCount_; }
 
@@ -54,9 +55,14 @@ class MemoryBoxList : public BoxList {
 
     bool hasRow(int row) const { return row >= 0 && row < rowCount(); }
 
-    std::vector<Row> rows_;
+    // Pointers, so that a row inserted near the top moves 8 bytes a row below it, not a Row.
+    std::vector<std::unique_ptr<Row>> rows_;
     int selected_ = -1;
     int repaintCount_ = 0;
+    // firstCodestreamRow's answer, kept in step by every change of the rows (a script adds
+    // thousands of boxes before the codestream); kUnknown until it is asked again.
+    static constexpr int kUnknown = -2;
+    mutable int codestreamRow_ = kUnknown;
 };
 
 }  // namespace bq

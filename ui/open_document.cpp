@@ -67,7 +67,7 @@ void openDocument(App& app, std::optional<std::string> path, std::uint64_t holdL
     app.resetDocument();
     ReadContext context;
     context.fileSize = static_cast<std::uint64_t>(wideSize);
-    context.source = std::make_shared<const SourceFile>(SourceFile{*path, *identity});
+    context.source = std::make_shared<const SourceFile>(SourceFile{*path, *identity, {}});
     context.holdLimit = holdLimit;
     context.make = makeDocumentBox;
 

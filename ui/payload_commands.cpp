@@ -27,6 +27,9 @@ std::uint64_t importLimit(const Box& box) {
                                                          : std::uint64_t{0xFFFFFFFF} - 16 - 8;
 }
 
+// A streamed payload longer than this is left in the temporary file it was spooled to.
+constexpr std::uint64_t kHeldImport = 64u << 20;
+
 constexpr std::string_view kImportTooLarge =
     "Couldn't read the file!\n\nIt is larger than the box can hold. ";
 constexpr std::string_view kImportNoMemory = "Couldn't read the file!\n\nNot enough memory. ";
@@ -56,6 +59,8 @@ std::string_view inputFailureMessage(InputError error) {
             return kImportNoMemory;
         case InputError::NoWriter:
             return kImportNoWriter;
+        case InputError::HoldsNul:
+            return kTextWithNulMessage;
     }
     return kImportReadFailed;
 }
@@ -83,15 +88,29 @@ bool importBoxPayload(App& app) {
     }
     // Read whole before the box is touched, so a read error or a file that is too large never
     // leaves a partial payload behind.
-    InputBytes file = readInput(*path, importLimit(*box));
+    auto* textBox = dynamic_cast<TextBox*>(box);
+    // A text box keeps its text up to the first NUL: the rest would be lost without a word.
+    InputBytes file = textBox != nullptr ? readTextInput(*path, importLimit(*box))
+                                         : readInputSpooling(*path, importLimit(*box), kHeldImport);
     if (file.error != InputError::None) {
         return app.showError(inputFailureMessage(file.error));
     }
-    auto* textBox = dynamic_cast<TextBox*>(box);
-    // A text box keeps its text up to the first NUL: the rest would be lost without a word.
-    if (textBox != nullptr &&
-        std::find(file.bytes.begin(), file.bytes.end(), std::uint8_t{0}) != file.bytes.end()) {
-        return app.showError(kTextWithNulMessage);
+    if (file.spooled != nullptr) {
+        // A large stream stays in its temporary file, which a save copies from.
+        FileStream spool;
+        std::optional<FileWindow> window;
+        if (spool.open(file.spooled->path, "rb")) {
+            window = makeFileWindow(spool, file.spooled, 0, file.spooled->identity.size);
+        }
+        if (!window) {
+            return app.showError(kImportReadFailed);
+        }
+        if (!box->importWindow(std::move(*window))) {
+            return app.showError(kImportTooLarge);
+        }
+        app.markModified();
+        showBox(app, app.boxes().selectedRow());
+        return true;
     }
     const auto size = static_cast<std::uint32_t>(file.bytes.size());
     // One byte at least, so the memory stream always has a buffer to borrow.

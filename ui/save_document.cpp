@@ -69,7 +69,10 @@ std::string_view replaceFailureMessage(ReplaceOutcome outcome) {
 }
 
 std::string applyExtensionRule(std::string name) {
-    if (name.find(".jp2") == std::string::npos && name.find(".jpx") == std::string::npos) {
+    // The file's own name decides: a folder named "scans.jp2dir" says nothing of the file.
+    const std::string_view file = std::string_view(name).substr(name.find_last_of("\\/") + 1);
+    if (file.find(".jp2") == std::string_view::npos &&
+        file.find(".jpx") == std::string_view::npos) {
         name += ".jp2";
     }
     return name;
@@ -231,7 +234,8 @@ void saveDocument(App& app) {
     if (replacesSource) {
         // When another writer has replaced the file since, its identity is unknown, and a later
         // copy from it is refused rather than taken from someone else's bytes.
-        moveWindows(app.boxes(), SourceFile{saved.path, saved.identity.value_or(FileIdentity{})},
+        moveWindows(app.boxes(),
+                    SourceFile{saved.path, saved.identity.value_or(FileIdentity{}), {}},
                     payloadOffsets);
     }
     app.markUnmodified();

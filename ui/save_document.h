@@ -27,7 +27,7 @@ constexpr std::string_view kDanglingLinkMessage =
 std::string_view replaceFailureMessage(ReplaceOutcome outcome);
 
 // The name a chosen name is saved as: ".jp2" appended unless ".jp2" or ".jpx" occurs anywhere
-// in it (case-sensitive, folders included).
+// in the file's name (case-sensitive; the folders do not count).
 std::string applyExtensionRule(std::string name);
 
 // Recomputes every association box's size from the boxes nested in it, counting what each

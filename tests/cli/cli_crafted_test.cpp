@@ -31,6 +31,11 @@ struct CraftedCase {
     "open('x.jp2','wb').write(b(b'jP  ',b'\\r\\n\\x87\\n')+b(b'ftyp',b'jp2 \\0\\0\\0\\0jp2 ')" \
     "+b(b'jp2h',ih+eval(r'''$H''')))\""
 
+// A 132-byte RGB display profile: the header's size field, 'acsp' and no tags.
+#define PROFILE                                                                           \
+    "{ head -c 3 /dev/zero; printf '\\204'; head -c 8 /dev/zero; printf 'mntrRGB XYZ '; " \
+    "head -c 12 /dev/zero; printf acsp; head -c 92 /dev/zero; } > p.icc; "
+
 const CraftedCase kCases[] = {
     // XML
     {"DeepXmpIsRefusedNotACrash",
@@ -61,6 +66,40 @@ const CraftedCase kCases[] = {
      "$CLI xmp in.jp2 --set-file u.xmp -o o.jp2",
      1, "UTF-16 text, by its byte order mark (save it as UTF-8)", "u.xmp"},
     // Scripts and streams
+    // A run writes its output only, and only once every line succeeded: a line that would
+    // write a file of its own (here over the run's source) or print is refused.
+    {"ScriptExportOverItsSourceIsRefused",
+     PROFILE "printf 'icc --import p.icc\nicc --export in.jp2\n' > s.txt; "
+             "$CLI run in.jp2 -o in.jp2 s.txt",
+     1, "'icc --export' can't be used in a script", "p.icc s.txt"},
+    {"ScriptExportBeforeAFailingLineWritesNothing",
+     PROFILE "printf 'icc --import p.icc\nicc --export x.icc\ndelete 9\n' > s.txt; "
+             "$CLI run in.jp2 -o o.jp2 s.txt",
+     1, "nothing was written", "p.icc s.txt"},
+    {"ScriptXmpLinePrintsNothing",
+     "printf 'xmp --set-text \"<x/>\"\nxmp\n' > s.txt; $CLI run in.jp2 -o o.jp2 s.txt >out.txt; "
+     "r=$?; test ! -s out.txt && exit $r",
+     1, "'xmp' can't be used in a script", "s.txt out.txt"},
+    // An endless stream of zeros is refused at its first byte, not read to the box's limit.
+    {"ZerosForATextAreRefusedAtTheFirstNul",
+     "cat /dev/zero | $CLI add in.jp2 xml --text-file /dev/stdin -o o.jp2", 1, "a NUL byte"},
+    {"ZerosLoadedIntoALabelAreRefusedAtTheFirstNul",
+     "cat /dev/zero | $CLI add in.jp2 label --import /dev/stdin -o o.jp2", 1, "NUL bytes"},
+    // A streamed payload goes to a temporary file, not memory: peak memory stays far below it.
+    {"StreamedImportIsSpooledNotHeld",
+     "head -c 80000000 /dev/zero | /usr/bin/time -f %M -o t.txt $CLI add in.jp2 geotiff "
+     "--import /dev/stdin -o o.jp2 && test $(cat t.txt) -lt 60000 && echo flat",
+     0, "flat", "t.txt"},
+    {"InfoJsonOfOneMissingFileGivesItsErrorObject",
+     "$CLI info --json nope.jp2 > out.txt; r=$?; grep -q '\"error\": \"Couldn' out.txt || r=0; "
+     "exit $r",
+     1, "Couldn't open", "out.txt"},
+    {"InfoOfAMissingFileAmongOthersFails", "$CLI info nope.jp2 in.jp2", 1, "nope.jp2: Couldn't"},
+    {"ExtensionRuleLooksAtTheFileNameOnly",
+     "mkdir d.jp2dir && $CLI save in.jp2 -o d.jp2dir/out && test -f d.jp2dir/out.jp2 && echo yes",
+     0, "yes", "d.jp2dir"},
+    {"TsvFieldsEscapeATabInThePath", "cp in.jp2 'a\tb.jp2'; $CLI list 'a\tb.jp2' in.jp2", 0,
+     "a\\tb.jp2\t0\tFTYP", "a\tb.jp2"},
     // Reports
     // x.jp2: a JP2 header of an image of 3 components holding the boxes the row's $H makes
     // (b(type, payload) makes one); info's output stays small and says what it left out.

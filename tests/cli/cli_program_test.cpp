@@ -97,6 +97,28 @@ TEST_F(CliProgram, ShowPrintsTheBoxTextAsItIs) {
     EXPECT_EQ(result.out, "<a>\r\n<b/>\r\n</a>");
 }
 
+TEST_F(CliProgram, TextFromFilesIsEscapedOnATerminalAndExactIntoAPipe) {
+    // A retitle, a clear screen, a C1 CSI and a byte that is no UTF-8, in a label and a name.
+    const std::string nasty = "\x1b]0;x\a\x1b[2J\xc2\x9b\xff";
+    const std::string file = folder.file("e\x1b[2J.jp2");
+    writeFile(file, concat({kSignatureBytes, boxBytes("lbl ", textBytes(nasty))}));
+    const std::string bq = shellQuote(BOXQUILL_CLI_PATH) + " ";
+    const std::string name = shellQuote(file);
+    // script(1) runs the commands on a pseudo-terminal and copies what they print.
+    const CliResult terminal =
+        runShell(folder, "script -qec " +
+                             shellQuote(bq + "show " + name + " 0; " + bq + "info " + name + "; " +
+                                        bq + "list " + name + " " + shellQuote(file + "x")) +
+                             " /dev/null");
+    EXPECT_NE(terminal.out.find("\\x1b]0;x\\x07\\x1b[2J\\u009b\\xff"), std::string::npos)
+        << terminal.out;
+    EXPECT_NE(terminal.out.find("e\\x1b[2J.jp2\t0\tLBL"), std::string::npos) << terminal.out;
+    EXPECT_NE(terminal.out.find("e\\x1b[2J.jp2\r\n"), std::string::npos) << terminal.out;
+    EXPECT_NE(terminal.out.find("e\\x1b[2J.jp2x: "), std::string::npos) << terminal.out;
+    EXPECT_EQ(terminal.out.find_first_of("\x1b\x07\x9b\xff"), std::string::npos);
+    EXPECT_EQ(cli({"show", file, "0"}).out, nasty);
+}
+
 TEST_F(CliProgram, FailuresPrintTheEditorsMessageAndExitWithOne) {
     const std::string codestream = folder.file("raw.j2k");
     writeFile(codestream, {0xFF, 0x4F, 0xFF, 0x51, 0, 0});

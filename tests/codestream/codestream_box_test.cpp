@@ -231,7 +231,7 @@ TEST(CodestreamBox, KeepsEveryByteItsBoxCoversWhateverTheCodestreamHolds) {
         ASSERT_TRUE(stream.open(path.string(), "rb"));
         stream.seek(12);
         const auto source =
-            std::make_shared<const SourceFile>(SourceFile{path.string(), *stream.identity()});
+            std::make_shared<const SourceFile>(SourceFile{path.string(), *stream.identity(), {}});
         const Boxes left = readSequence(stream, file.size(), 0, source);
 
         for (const Boxes* read : {&held, &left}) {
@@ -266,7 +266,7 @@ TEST(CodestreamBox, AFileReplacedSinceTheOpenIsNotCopiedFrom) {
     ASSERT_TRUE(stream.open(path.string(), "rb"));
     stream.seek(12);
     const auto source =
-        std::make_shared<const SourceFile>(SourceFile{path.string(), *stream.identity()});
+        std::make_shared<const SourceFile>(SourceFile{path.string(), *stream.identity(), {}});
     const Boxes left = readSequence(stream, file.bytes.size(), 0, source);
     stream.close();
     ASSERT_EQ(left.boxes.size(), 1u);
@@ -327,7 +327,7 @@ TEST(CodestreamBox, AnExtendedBoxPast4GiBIsWalkedInTheFile) {
     FileStream stream;
     ASSERT_TRUE(stream.open(path.string(), "rb"));
     const auto source =
-        std::make_shared<const SourceFile>(SourceFile{path.string(), *stream.identity()});
+        std::make_shared<const SourceFile>(SourceFile{path.string(), *stream.identity(), {}});
     const Boxes left = readSequence(stream, 16 + length + 12, 64 * 1024, source);
     stream.close();
     std::filesystem::remove(path);

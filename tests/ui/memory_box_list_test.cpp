@@ -41,6 +41,34 @@ TEST(MemoryBoxList, InsertAtANegativeIndexFailsAndItsBoxGoesToNoRow) {
     EXPECT_EQ(list.rowCount(), 0);
 }
 
+TEST(MemoryBoxList, KeptCodestreamRowMatchesAScanThroughInsertsReplacementsAndDeletes) {
+    MemoryBoxList list;
+    std::uint32_t seed = 7;
+    for (int step = 0; step < 2000; ++step) {
+        seed = seed * 1103515245u + 12345u;
+        const int count = list.rowCount();
+        const int row =
+            count == 0 ? 0 : static_cast<int>((seed >> 8) % static_cast<unsigned>(count));
+        const std::uint32_t type = (seed >> 20) % 3 == 0 ? kTypeJp2c : fourCC("test");
+        switch ((seed >> 16) % 5) {
+            case 0:
+            case 1:
+                list.setRowBox(list.insertRow(row, {}), std::make_unique<Box>(0, type));
+                break;
+            case 2:
+                list.setRowBox(row, std::make_unique<Box>(0, type));
+                break;
+            case 3:
+                list.deleteRows(row, static_cast<int>((seed >> 24) % 3));
+                break;
+            default:
+                list.firstCodestreamRow();  // the answer kept, not worked out afresh
+                break;
+        }
+        ASSERT_EQ(list.firstCodestreamRow(), list.BoxList::firstCodestreamRow()) << step;
+    }
+}
+
 TEST(MemoryBoxList, RepaintsAreCounted) {
     MemoryBoxList list;
     list.repaintAll();

@@ -137,13 +137,14 @@ TEST(RefreshAssociationSizes, FollowsOnlyAncestorsThatAreRowsOfTheDocument) {
     EXPECT_EQ(stray.payloadSize, 0u);
 }
 
-TEST(ExtensionRule, AddsJp2UnlessEitherExtensionOccursAnywhere) {
+TEST(ExtensionRule, AddsJp2UnlessEitherExtensionOccursInTheFileName) {
     const std::pair<std::string, std::string> cases[] = {
         {"picture", "picture.jp2"},
         {"picture.jp2", "picture.jp2"},
         {"picture.jpx", "picture.jpx"},
         {"picture.JP2", "picture.JP2.jp2"},
-        {"/data/scans.jpx/picture", "/data/scans.jpx/picture"},
+        {"/data/scans.jpx/picture", "/data/scans.jpx/picture.jp2"},
+        {"C:\\scans.jp2dir\\picture", "C:\\scans.jp2dir\\picture.jp2"},
         {"picture.jp2.bak", "picture.jp2.bak"},
     };
     for (const auto& [chosen, saved] : cases) {
