@@ -83,9 +83,16 @@ bool Box::leaveInSource(ByteStream& stream, ReadContext& context) {
     if (!isLocked() || context.source == nullptr || payloadSize <= context.holdLimit) {
         return false;
     }
+    return windowOnSource(stream, context, payloadSize);
+}
+
+bool Box::windowOnSource(ByteStream& stream, const ReadContext& context, std::uint64_t length) {
+    if (context.source == nullptr) {
+        return false;
+    }
     const std::uint64_t start = stream.tell();
     const std::uint64_t available = context.fileSize > start ? context.fileSize - start : 0;
-    const std::uint64_t present = std::min(payloadSize, available);
+    const std::uint64_t present = std::min(length, available);
     std::optional<FileWindow> found = makeFileWindow(stream, context.source, start, present);
     if (!found || !stream.seek(start + present)) {
         stream.seek(start);

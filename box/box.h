@@ -127,6 +127,9 @@ class Box {
     // Leaves a locked payload in the source file when the context allows it: true when the
     // payload is now a window and the stream stands behind it.
     bool leaveInSource(ByteStream& stream, ReadContext& context);
+    // Makes the next `length` bytes (fewer when the file ends first) a window onto the source
+    // and moves the stream behind them; false, with the stream where it was, when it cannot.
+    bool windowOnSource(ByteStream& stream, const ReadContext& context, std::uint64_t length);
     // Makes `data` payloadSize + 1 zeroed bytes and reads payloadSize bytes into it; bytes
     // the stream cannot supply stay zero. False when the memory cannot be had.
     bool readDataBytes(ByteStream& stream);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <vector>
 
 namespace bq {
 
@@ -47,6 +48,19 @@ std::string UuidBox::text() const {
 }
 
 bool UuidBox::readPayload(ByteStream& stream, ReadContext& context) {
+    // Too large to hold (a big GeoTIFF imported from a stream, say): the identifier is read
+    // and the rest stays in the file, as the import of such a payload left it.
+    if (payloadSize > kMaxHeldPayload && context.source != nullptr) {
+        std::vector<std::uint8_t> id(kIdSize + 1, 0);
+        stream.readBytes(id.data(), kIdSize);
+        if (!stream.good() || !windowOnSource(stream, context, payloadSize - kIdSize)) {
+            context.refusal = kPayloadTooLargeMessage;
+            return false;
+        }
+        data.swap(id);
+        isGeoTiff = std::equal(kGeoTiffUuid.begin(), kGeoTiffUuid.end(), data.begin());
+        return true;
+    }
     if (!Box::readPayload(stream, context)) {
         return false;
     }
