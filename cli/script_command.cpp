@@ -35,7 +35,8 @@ int runLine(Session& session, std::string_view line) {
     }
     if (command->edit == nullptr || args->help) {
         return session.refuse(
-            "a script line is an import, add, edit, delete, resolution, icc or xmp command; '" +
+            "a script line is an import, add, edit, delete, resolution, icc, xmp, georef, undo or "
+            "redo command; '" +
             std::string(command->name) + (args->help ? " --help" : "") +
             "' can't be used in a script");
     }
@@ -46,6 +47,8 @@ int runLine(Session& session, std::string_view line) {
     // --yes answering its questions.
     session.boxes.clearSelection();
     session.platform.yesAnswer = args->yes;
+    // A line is one step, however many changes it makes (an add that fills its box).
+    const UndoGroup oneStep(session.app);
     return command->edit(session, *args);
 }
 

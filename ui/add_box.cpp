@@ -94,6 +94,7 @@ bool addBox(App& app) {
     const int index = reference == kAppendRow ? kAppendRow : reference + 1;
 
     const int rowsBefore = boxes.rowCount();
+    UndoStep step(app);
     int selectRow = -1;
     switch (choice) {
         case IDC_ADD_XML:
@@ -121,6 +122,7 @@ bool addBox(App& app) {
     if (boxes.rowCount() == rowsBefore) {
         return false;
     }
+    step.commit();
     app.markModified();
     return true;
 }
