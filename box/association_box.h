@@ -10,6 +10,7 @@ class AssociationBox final : public Box {
   public:
     explicit AssociationBox(std::uint64_t payloadSize = 0) : Box(payloadSize, kTypeAsoc) {}
 
+    std::unique_ptr<Box> clone() const override { return std::make_unique<AssociationBox>(*this); }
     bool isLocked() const override { return false; }
     bool canImport() const override { return false; }
     bool readPayload(ByteStream& stream, ReadContext& context) override;

@@ -68,9 +68,15 @@ struct FileKind {
 class Box {
   public:
     Box(std::uint64_t payloadSize, std::uint32_t type) : payloadSize(payloadSize), type(type) {}
-    Box(const Box&) = delete;
     Box& operator=(const Box&) = delete;
     virtual ~Box() = default;
+
+    // A copy of the box for the undo history. `parent` still names the original's parent, for
+    // the caller to point at the copy of it. Payloads left in a file or in a large buffer are
+    // shared, never copied.
+    virtual std::unique_ptr<Box> clone() const = 0;
+    // About what a clone costs in memory beyond the box itself.
+    virtual std::uint64_t cloneCost() const { return data.capacity(); }
 
     virtual bool isLocked() const { return true; }
     virtual bool isEditable() const { return false; }
@@ -118,6 +124,9 @@ class Box {
     std::optional<FileWindow> window;
 
   protected:
+    // Only clone copies a box: a copy through a base reference would lose its kind.
+    Box(const Box&) = default;
+
     // The header for a payload of `payload` bytes, in this box's header form (extended when
     // the length needs more than 32 bits).
     void writeHeader(ByteStream& stream, std::uint64_t payload) const;
@@ -142,6 +151,8 @@ class Box {
 class GenericBox final : public Box {
   public:
     using Box::Box;
+
+    std::unique_ptr<Box> clone() const override { return std::make_unique<GenericBox>(*this); }
 };
 
 // Indentation stops growing past this depth: a crafted file of nothing but nested

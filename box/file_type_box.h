@@ -13,6 +13,8 @@ class FileTypeBox final : public Box {
 
     explicit FileTypeBox(std::uint64_t payloadSize) : Box(payloadSize, kTypeFtyp) {}
 
+    std::unique_ptr<Box> clone() const override { return std::make_unique<FileTypeBox>(*this); }
+    std::uint64_t cloneCost() const override { return data.capacity() + trailing.capacity(); }
     std::string text() const override;
     bool readPayload(ByteStream& stream, ReadContext& context) override;
     bool writeBox(ByteStream& stream, bool withHeader) const override;

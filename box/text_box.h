@@ -24,6 +24,7 @@ class XmlBox final : public TextBox {
   public:
     explicit XmlBox(std::uint64_t payloadSize = 0) : TextBox(payloadSize, kTypeXml, 0) {}
 
+    std::unique_ptr<Box> clone() const override { return std::make_unique<XmlBox>(*this); }
     FileKind fileKind() const override { return {"XML", ".xml"}; }
     bool readPayload(ByteStream& stream, ReadContext& context) override;
     bool importPayload(ByteStream& stream, std::uint32_t fileSize) override;
@@ -40,6 +41,7 @@ class LabelBox final : public TextBox {
         : TextBox(payloadSize, kTypeLbl,
                   payloadSize > kMaxHeldPayload ? 0 : static_cast<int>(payloadSize)) {}
 
+    std::unique_ptr<Box> clone() const override { return std::make_unique<LabelBox>(*this); }
     FileKind fileKind() const override { return {"Text", ".txt"}; }
     bool readPayload(ByteStream& stream, ReadContext& context) override;
     bool importPayload(ByteStream& stream, std::uint32_t fileSize) override;

@@ -16,6 +16,7 @@ class UuidBox final : public Box {
     explicit UuidBox(std::uint64_t payloadSize = 0, bool isGeoTiff = false)
         : Box(payloadSize, kTypeUuid), isGeoTiff(isGeoTiff) {}
 
+    std::unique_ptr<Box> clone() const override { return std::make_unique<UuidBox>(*this); }
     bool isLocked() const override { return false; }
     FileKind fileKind() const override;
     std::string description() const override;

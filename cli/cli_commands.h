@@ -38,5 +38,8 @@ int editResolution(Session& session, const CliArgs& args);
 int editIcc(Session& session, const CliArgs& args);
 int editXmp(Session& session, const CliArgs& args);
 int editGeoref(Session& session, const CliArgs& args);
+// Script lines only: undo the change of the line before, redo the one undone last.
+int editUndo(Session& session, const CliArgs& args);
+int editRedo(Session& session, const CliArgs& args);
 
 }  // namespace bq::cli

@@ -76,12 +76,12 @@ class Session;
 
 struct CommandSpec {
     std::string_view name;
-    std::string_view usage;    // "list FILE [--json]"
-    std::string_view summary;  // one line
-    std::size_t positionals;   // how many after the command, FILE included
-    unsigned allowed;          // CliOption bits
-    unsigned required;         // CliOption bits
-    int (*run)(const CliArgs&);
+    std::string_view usage;      // "list FILE [--json]"
+    std::string_view summary;    // one line
+    std::size_t positionals;     // how many after the command, FILE included
+    unsigned allowed;            // CliOption bits
+    unsigned required;           // CliOption bits
+    int (*run)(const CliArgs&);  // none for a script line that is no command
     // The change alone, on a document already open, with the positionals after FILE: what a
     // script line runs. None for the commands a script cannot hold.
     int (*edit)(Session&, const CliArgs&) = nullptr;

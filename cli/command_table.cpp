@@ -66,11 +66,17 @@ constexpr CommandSpec kCommands[] = {
      "without the box), right after the JP2 header; then saves to OUT.",
      1, kOptOutput | kOptYes | kOptFrom | kOptWorld | kOptEpsg | kOptGml | kOptGeoJp2, kOptOutput,
      runGeoref, editGeoref},
+    {"undo", "undo",
+     "A line of a run script: takes back the change of the line before (each undo one line "
+     "further back).",
+     1, 0, 0, nullptr, editUndo},
+    {"redo", "redo", "A line of a run script: makes again the change an undo took back.", 1, 0, 0,
+     nullptr, editRedo},
     {"run", "run FILE -o OUT SCRIPT",
      "Opens FILE once, runs the lines of SCRIPT (a file, or - for standard input) in order, "
      "and saves to OUT once. A line is a change without FILE and -o (import, add, edit, "
-     "delete, resolution, icc --import, xmp --set-file/--set-text, georef); blank lines and lines "
-     "starting with # are skipped. A failing line stops the "
+     "delete, resolution, icc --import, xmp --set-file/--set-text, georef), or undo or redo; "
+     "blank lines and lines starting with # are skipped. A failing line stops the "
      "run and nothing is written.",
      2, kOptOutput | kOptYes, kOptOutput, runScript},
     {"save", "save FILE -o OUT",
@@ -93,6 +99,9 @@ const CommandSpec* findCommand(std::string_view name) {
 void printOverview(std::FILE* out) {
     std::fputs("usage: boxquill-cli COMMAND ARGUMENTS... [--help]\n\ncommands:\n", out);
     for (const CommandSpec& command : kCommands) {
+        if (command.run == nullptr) {
+            continue;  // a script line, not a command
+        }
         std::fprintf(out, "  boxquill-cli %.*s\n", static_cast<int>(command.usage.size()),
                      command.usage.data());
     }

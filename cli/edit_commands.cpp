@@ -265,6 +265,20 @@ int editDelete(Session& session, const CliArgs& args) {
     return commandResult(deleteBox(session.app), session, errorsBefore, "nothing deleted");
 }
 
+int editUndo(Session& session, const CliArgs& /*args*/) {
+    if (!canUndo(session.app)) {
+        return session.refuse("nothing to undo");
+    }
+    return undo(session.app) ? kExitOk : kExitFailure;
+}
+
+int editRedo(Session& session, const CliArgs& /*args*/) {
+    if (!canRedo(session.app)) {
+        return session.refuse("nothing to redo");
+    }
+    return redo(session.app) ? kExitOk : kExitFailure;
+}
+
 int runImport(const CliArgs& args) {
     return openThenChange(args, editImport);
 }

@@ -45,6 +45,10 @@ int run(std::span<const std::string> arguments) {
             std::fputs(usage.c_str(), stdout);
             return kExitOk;
         }
+        if (command.run == nullptr) {
+            printError("'" + args->command + "' is a line of a 'run' script, not a command");
+            return kExitUsage;
+        }
         if (const std::string problem = checkArguments(*args, command); !problem.empty()) {
             printError(problem);
             std::fputs(usage.c_str(), stderr);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "box/box.h"
 #include "cli/cli_commands.h"
@@ -45,7 +46,7 @@ int runLine(Session& session, std::string_view line) {
         }
         return session.refuse(
             "a script line changes the document and writes nothing else: import, add, edit, "
-            "delete, resolution, icc --import, xmp --set-file/--set-text or georef; '" +
+            "delete, resolution, icc --import, xmp --set-file/--set-text, georef, undo or redo; '" +
             what + "' can't be used in a script");
     }
     if (const std::string problem = checkArguments(*args, *command, true); !problem.empty()) {
@@ -55,7 +56,31 @@ int runLine(Session& session, std::string_view line) {
     // --yes answering its questions.
     session.boxes.clearSelection();
     session.platform.yesAnswer = args->yes;
+    // A line is one step, however many changes it makes (an add that fills its box).
+    const UndoGroup oneStep(session.app);
     return command->edit(session, *args);
+}
+
+// Whether a line of the script undoes or redoes: only then is the document copied before each
+// line, which would otherwise make a long script's time grow with its lines squared.
+bool undoesAnything(std::string_view script) {
+    while (!script.empty()) {
+        const std::size_t end = script.find('\n');
+        std::string_view line = script.substr(0, end);
+        script.remove_prefix(end == std::string_view::npos ? script.size() : end + 1);
+        if (line.starts_with("\xEF\xBB\xBF")) {
+            line.remove_prefix(3);
+        }
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        std::string error;
+        const std::optional<std::vector<std::string>> words = splitScriptLine(line, error);
+        if (words && !words->empty() && ((*words)[0] == "undo" || (*words)[0] == "redo")) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -73,6 +98,7 @@ int runScript(const CliArgs& args) {
     if (!script || !session.open(args.positionals[0])) {
         return kExitFailure;
     }
+    session.app.history().setRecording(undoesAnything(*script));
     const std::string label = scriptName == "-" ? "<stdin>" : scriptName;
     std::string_view rest = *script;
     for (std::size_t lineNumber = 1; !rest.empty(); ++lineNumber) {

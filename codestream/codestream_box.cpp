@@ -42,13 +42,27 @@ const std::string* CodestreamBox::report() const {
     return report_ ? &*report_ : nullptr;
 }
 
+std::unique_ptr<Box> CodestreamBox::clone() const {
+    auto copy = std::make_unique<CodestreamBox>(*this);
+    // The report is built again when the copy is shown; it may run to megabytes.
+    copy->report_.reset();
+    copy->reportBuilt_ = false;
+    return copy;
+}
+
+std::uint64_t CodestreamBox::cloneCost() const {
+    // A map node per tile: its record and the tree's own pointers, about.
+    constexpr std::uint64_t kTileNodeCost = sizeof(TileParts) + 48;
+    return data.capacity() + info.namedTiles.size() * kTileNodeCost;
+}
+
 bool CodestreamBox::readHeld(ByteStream& stream, std::uint64_t length) {
-    if (!held_.allocate(static_cast<std::size_t>(length))) {
+    if (!held_->allocate(static_cast<std::size_t>(length))) {
         return false;
     }
     for (std::uint64_t at = 0; at < length;) {
         const auto chunk = static_cast<std::uint32_t>(std::min(kChunk, length - at));
-        stream.readBytes(held_.data() + at, chunk);
+        stream.readBytes(held_->data() + at, chunk);
         at += chunk;
     }
     // The length was measured against the file: a shortfall means the file changed under us.
@@ -76,11 +90,11 @@ bool CodestreamBox::readPayload(ByteStream& stream, ReadContext& context) {
             return false;
         }
         if (!readHeld(stream, length)) {
-            held_.release();
+            held_->release();
             return false;
         }
         MemoryStream memory;
-        memory.attach(held_.data(), static_cast<std::uint32_t>(length));
+        memory.attach(held_->data(), static_cast<std::uint32_t>(length));
         walk = walkCodestream(parser, info, memory, length);
     }
 
@@ -104,10 +118,10 @@ bool CodestreamBox::writePayload(ByteStream& stream) const {
     if (window) {
         return Box::writePayload(stream);
     }
-    for (std::uint64_t at = 0; at < held_.size();) {
+    for (std::uint64_t at = 0; at < held_->size();) {
         const auto chunk =
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, held_.size() - at));
-        stream.writeBytes(held_.data() + at, chunk);
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(kChunk, held_->size() - at));
+        stream.writeBytes(held_->data() + at, chunk);
         at += chunk;
     }
     return true;

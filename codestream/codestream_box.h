@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -27,6 +28,9 @@ class CodestreamBox final : public Box {
     explicit CodestreamBox(std::uint64_t declaredSize = 0, bool runsToEnd = false)
         : Box(0, kTypeJp2c), declaredSize_(declaredSize), runsToEnd_(runsToEnd) {}
 
+    // The copy shares the held bytes, which no box changes after the read.
+    std::unique_ptr<Box> clone() const override;
+    std::uint64_t cloneCost() const override;
     FileKind fileKind() const override { return {"J2K", ".j2k"}; }
     std::string text() const override;
     // Takes the bytes the box's length covers (to the end of the file for length 0, and no
@@ -35,7 +39,7 @@ class CodestreamBox final : public Box {
     bool readPayload(ByteStream& stream, ReadContext& context) override;
 
     // The codestream's bytes when they are held in memory; empty when left in the file.
-    std::span<const std::uint8_t> heldBytes() const { return held_.bytes(); }
+    std::span<const std::uint8_t> heldBytes() const { return held_->bytes(); }
 
     MarkerParser parser;
     CodestreamInfo info;
@@ -58,7 +62,7 @@ class CodestreamBox final : public Box {
 
     std::uint64_t declaredSize_;
     bool runsToEnd_;
-    ByteBuffer held_;
+    std::shared_ptr<ByteBuffer> held_ = std::make_shared<ByteBuffer>();
 };
 
 }  // namespace bq

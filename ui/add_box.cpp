@@ -88,6 +88,7 @@ bool addBox(App& app) {
     const int index = reference == kAppendRow ? kAppendRow : reference + 1;
 
     const int rowsBefore = boxes.rowCount();
+    UndoStep step(app);
     int selectRow = -1;
     switch (choice) {
         case IDC_ADD_XML:
@@ -115,6 +116,7 @@ bool addBox(App& app) {
     if (boxes.rowCount() == rowsBefore) {
         return false;
     }
+    step.commit();
     app.markModified();
     return true;
 }

@@ -38,6 +38,7 @@ void App::setModified(bool modified) {
 }
 
 void App::resetDocument() {
+    history_.clear();
     setModified(false);
     platform_.setControlText(IDC_PATH, "");
     // Every box goes first, then the rows that held them.
@@ -58,6 +59,7 @@ void App::markModified() {
 }
 
 void App::markUnmodified() {
+    history_.markSaved();
     setModified(false);
 }
 

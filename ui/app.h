@@ -5,6 +5,7 @@
 
 #include "ui/box_list.h"
 #include "ui/platform.h"
+#include "ui/undo.h"
 
 namespace bq {
 
@@ -25,14 +26,19 @@ class App {
 
     Platform& platform() { return platform_; }
     BoxList& boxes() { return boxes_; }
+    const BoxList& boxes() const { return boxes_; }
     bool modified() const { return modified_; }
+    UndoHistory& history() { return history_; }
+    const UndoHistory& history() const { return history_; }
     const std::string& title() const { return title_; }
 
     // Shows the error box; always false, so callers can end with its result.
     bool showError(std::string_view message);
-    // Back to the no-file state: every box destroyed, buttons and pane reset, plain title.
+    // Back to the no-file state: every box destroyed, buttons and pane reset, plain title, no
+    // history.
     void resetDocument();
     void markModified();
+    // The document is as saved (or opened): undo leads away from this state, redo back to it.
     void markUnmodified();
 
     // Screen and window facts filled in by the Win32 shell.
@@ -48,6 +54,7 @@ class App {
     BoxList& boxes_;
     bool modified_ = false;
     std::string title_;
+    UndoHistory history_;
 };
 
 }  // namespace bq

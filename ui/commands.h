@@ -28,6 +28,8 @@ constexpr std::string_view kTextWithNulMessage =
 // Delete, payload Load and payload Save buttons from it. Setting the pane's text here is
 // not an edit: it never reaches the box. A row without a box shows nothing.
 void showBox(App& app, int row);
+// Shows no box: an empty read-only pane, and no row button offering a box.
+void showNoBox(App& app);
 
 // The row after which new rows go: the selected row, else the row before the first
 // codestream (-1 when that is the first row), else kAppendRow.

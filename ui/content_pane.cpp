@@ -20,8 +20,18 @@ void showBox(App& app, int row) {
     platform.enableControl(IDC_PAYLOAD_SAVE, true);
 }
 
+void showNoBox(App& app) {
+    Platform& platform = app.platform();
+    platform.setControlText(IDC_CONTENT, "");
+    platform.setReadOnly(IDC_CONTENT, true);
+    platform.enableControl(IDC_DELETE, false);
+    platform.enableControl(IDC_PAYLOAD_LOAD, false);
+    platform.enableControl(IDC_PAYLOAD_SAVE, false);
+}
+
 bool takePaneText(App& app) {
-    Box* box = app.boxes().boxAt(app.boxes().selectedRow());
+    const int row = app.boxes().selectedRow();
+    Box* box = app.boxes().boxAt(row);
     // The pane is writable only for editable boxes; anything else typed there (a pane left
     // writable by a stale notification) must not mark the document modified.
     if (box == nullptr || box->isLocked() || !box->isEditable()) {
@@ -33,7 +43,9 @@ bool takePaneText(App& app) {
     }
     // setText makes room for the text and its terminator and copies it, which is what
     // reserving the length and copying into the box's buffer amounts to.
+    UndoStep step(app, row);
     box->setText(text);
+    step.commit();
     app.markModified();
     return true;
 }

@@ -17,7 +17,9 @@ bool deleteBox(App& app) {
     }
     // Nested boxes go whether locked or not, all at once: one row at a time would cost each
     // remaining row a move per deletion.
+    UndoStep step(app);
     boxes.deleteRows(row, nested + 1);
+    step.commit();
     boxes.repaintAll();
 
     const int count = boxes.rowCount();
@@ -26,12 +28,7 @@ bool deleteBox(App& app) {
     } else {
         // Nothing left to show: the pane and the row buttons must not keep offering the
         // destroyed box.
-        Platform& platform = app.platform();
-        platform.setControlText(IDC_CONTENT, "");
-        platform.setReadOnly(IDC_CONTENT, true);
-        platform.enableControl(IDC_DELETE, false);
-        platform.enableControl(IDC_PAYLOAD_LOAD, false);
-        platform.enableControl(IDC_PAYLOAD_SAVE, false);
+        showNoBox(app);
     }
     app.markModified();
     return true;

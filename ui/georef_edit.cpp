@@ -224,6 +224,7 @@ bool setGeoreferencing(App& app, const GeoTiffTags& tags, GeoreferencingBoxes wh
 
     // From the last row back, so the rows still to remove keep their indices.
     const std::vector<int> old = georeferencingRows(boxes);
+    UndoStep step(app);
     for (auto row = old.rbegin(); row != old.rend(); ++row) {
         const bool set = boxes.boxAt(*row)->type == kTypeAsoc;
         boxes.deleteRows(*row, set ? nestedRowCount(boxes, *row) + 1 : 1);
@@ -246,6 +247,7 @@ bool setGeoreferencing(App& app, const GeoTiffTags& tags, GeoreferencingBoxes wh
     if (first >= 0) {
         boxes.selectRow(first);
     }
+    step.commit();
     app.markModified();
     refreshAssociationSizes(boxes);
     return true;

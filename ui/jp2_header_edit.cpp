@@ -60,9 +60,11 @@ bool changeJp2Header(App& app, const Jp2HeaderChange& change) {
     } catch (const std::bad_alloc&) {
         return app.showError("not enough memory for the JP2 header");
     }
+    UndoStep step(app);
     box.payloadSize = fresh->size() - 1;
     box.data = std::move(*fresh);
     box.window.reset();
+    step.commit();
     app.markModified();
     refreshAssociationSizes(app.boxes());
     return true;

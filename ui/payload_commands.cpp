@@ -127,6 +127,7 @@ bool importBoxPayload(App& app) {
 
     MemoryStream stream;
     stream.attach(file.bytes.data(), size);
+    UndoStep step(app);
     if (!box->importPayload(stream, size)) {
         box->data = std::move(before.data);
         box->payloadSize = before.payloadSize;
@@ -135,6 +136,7 @@ bool importBoxPayload(App& app) {
         }
         return app.showError(kImportNoMemory);
     }
+    step.commit();
     app.markModified();
     showBox(app, app.boxes().selectedRow());
     return true;

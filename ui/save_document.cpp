@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -24,30 +25,44 @@ constexpr std::size_t kMaxNameLength = kPathBufferSize - 1;
 
 namespace fs = std::filesystem;
 
-// Whether the save replaces the file some payload is still left in.
-bool replacesWindowSource(const BoxList& boxes, const std::string& destination) {
+// The file some payload is still left in (in the document or a step of its history) when the
+// save replaces it, else none.
+const SourceFile* replacedWindowSource(const App& app, const std::string& destination) {
+    const BoxList& boxes = app.boxes();
+    std::vector<const SourceFile*> sources;
     for (int row = 0; row < boxes.rowCount(); ++row) {
         const Box* box = boxes.boxAt(row);
-        if (box == nullptr || !box->window || box->window->source == nullptr) {
-            continue;
-        }
-        std::error_code error;
-        if (fs::equivalent(pathFromUtf8(destination), pathFromUtf8(box->window->source->path),
-                           error)) {
-            return true;
+        if (box != nullptr && box->window && box->window->source != nullptr) {
+            sources.push_back(box->window->source.get());
+            break;  // a document's payloads are left in the one file it was read from
         }
     }
-    return false;
+    if (const SourceFile* kept = app.history().windowSource(); kept != nullptr) {
+        sources.push_back(kept);
+    }
+    for (const SourceFile* source : sources) {
+        std::error_code error;
+        if (fs::equivalent(pathFromUtf8(destination), pathFromUtf8(source->path), error)) {
+            return source;
+        }
+    }
+    return nullptr;
 }
 
-void moveWindows(BoxList& boxes, SourceFile written, const std::vector<std::uint64_t>& offsets) {
+void moveWindows(App& app, const SourceFile* old, SourceFile written,
+                 const std::vector<std::uint64_t>& offsets) {
+    BoxList& boxes = app.boxes();
     const auto source = std::make_shared<const SourceFile>(std::move(written));
+    // The history's copies share the windows' old file: they follow by the old offsets.
+    std::map<std::uint64_t, std::uint64_t> moved;
     for (int row = 0; row < boxes.rowCount() && static_cast<std::size_t>(row) < offsets.size();
          ++row) {
         if (Box* box = boxes.boxAt(row); box != nullptr && box->window) {
+            moved[box->window->offset] = offsets[static_cast<std::size_t>(row)];
             box->moveWindow(source, offsets[static_cast<std::size_t>(row)]);
         }
     }
+    app.history().followSave(old, moved, source);
 }
 
 }  // namespace
@@ -222,7 +237,7 @@ void saveDocument(App& app) {
     refreshAssociationSizes(app.boxes());
 
     // Payloads left in the file being replaced must follow their bytes into the new one.
-    const bool replacesSource = replacesWindowSource(app.boxes(), target);
+    const SourceFile* replaced = replacedWindowSource(app, target);
     std::vector<std::uint64_t> payloadOffsets;
     const ReplaceResult saved = replaceFile(target, [&](FileStream& stream) {
         return writeDocument(app.boxes(), stream, &payloadOffsets);
@@ -231,10 +246,10 @@ void saveDocument(App& app) {
         app.showError(replaceFailureMessage(saved.outcome));
         return;
     }
-    if (replacesSource) {
+    if (replaced != nullptr) {
         // When another writer has replaced the file since, its identity is unknown, and a later
         // copy from it is refused rather than taken from someone else's bytes.
-        moveWindows(app.boxes(),
+        moveWindows(app, replaced,
                     SourceFile{saved.path, saved.identity.value_or(FileIdentity{}), {}},
                     payloadOffsets);
     }

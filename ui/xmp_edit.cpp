@@ -64,6 +64,7 @@ bool setXmpPacket(App& app, std::string_view packet) {
     const std::uint64_t payloadSize = data.size() - 1;
 
     BoxList& boxes = app.boxes();
+    UndoStep step(app);
     if (const int row = xmpRow(boxes); row >= 0) {
         Box& box = *boxes.boxAt(row);
         box.data = std::move(data);
@@ -79,6 +80,7 @@ bool setXmpPacket(App& app, std::string_view packet) {
             return app.showError("the XMP box could not be added");
         }
     }
+    step.commit();
     app.markModified();
     refreshAssociationSizes(boxes);
     return true;

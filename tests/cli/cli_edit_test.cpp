@@ -249,6 +249,27 @@ TEST_F(CliEdit, AScriptSavedInPlaceDoesWhatItsLinesDoOneByOne) {
     EXPECT_EQ(namesIn(folder), before);
 }
 
+TEST_F(CliEdit, UndoAndRedoLinesLeaveWhatTheLinesWithoutThemLeave) {
+    const struct {
+        const char* script;
+        const char* same;  // the script without its undone changes
+    } cases[] = {
+        {"add label --text a\ndelete 1 --yes\nundo\nundo\nredo\n", "add label --text a\n"},
+        {"add gml --text '<g/>'\nedit 3 --text '<b/>'\nundo\nundo\n", "# nothing left\n"},
+        {"edit 3 --text '<b/>'\nundo\nredo\nadd xml --at 1 --text '<c/>'\n",
+         "edit 3 --text '<b/>'\nadd xml --at 1 --text '<c/>'\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.script);
+        writeFile(folder.file("a.txt"), textBytes(c.script));
+        writeFile(folder.file("b.txt"), textBytes(c.same));
+        ASSERT_EQ(cli({"run", sample, "-o", out, folder.file("a.txt")}).exitCode, 0);
+        const std::string same = folder.file("same.jp2");
+        ASSERT_EQ(cli({"run", sample, "-o", same, folder.file("b.txt")}).exitCode, 0);
+        EXPECT_EQ(readFile(out), readFile(same));
+    }
+}
+
 TEST_F(CliEdit, AFailingScriptLineStopsTheRunAndWritesNothing) {
     struct Case {
         const char* script;
@@ -264,6 +285,8 @@ TEST_F(CliEdit, AFailingScriptLineStopsTheRunAndWritesNothing) {
         {"add xml --text 'unclosed\n", "unclosed '", 1},
         {"edit 3\n", "give the new text with exactly one of --text and --text-file", 1},
         {"# only this\ndelete 1\n", "(answered No; pass --yes to answer Yes)", 2},
+        {"add label --text x\nundo\nundo\n", "nothing to undo", 3},
+        {"redo\n", "nothing to redo", 1},
     };
     const Bytes original = readFile(sample);
     const std::string scriptFile = folder.file("edits.txt");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "box/box.h"
 
@@ -12,6 +13,7 @@ class CountedBox final : public Box {
     CountedBox(std::uint32_t payloadSize, int& destroyed)
         : Box(payloadSize, fourCC("test")), destroyed_(destroyed) {}
     ~CountedBox() override { ++destroyed_; }
+    std::unique_ptr<Box> clone() const override { return std::make_unique<CountedBox>(*this); }
 
   private:
     int& destroyed_;

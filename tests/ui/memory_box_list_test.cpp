@@ -53,10 +53,10 @@ TEST(MemoryBoxList, KeptCodestreamRowMatchesAScanThroughInsertsReplacementsAndDe
         switch ((seed >> 16) % 5) {
             case 0:
             case 1:
-                list.setRowBox(list.insertRow(row, {}), std::make_unique<Box>(0, type));
+                list.setRowBox(list.insertRow(row, {}), std::make_unique<GenericBox>(0, type));
                 break;
             case 2:
-                list.setRowBox(row, std::make_unique<Box>(0, type));
+                list.setRowBox(row, std::make_unique<GenericBox>(0, type));
                 break;
             case 3:
                 list.deleteRows(row, static_cast<int>((seed >> 24) % 3));

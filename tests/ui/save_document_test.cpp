@@ -53,6 +53,7 @@ class CountingList final : public BoxList {
 class FailingBox final : public Box {
   public:
     FailingBox() : Box(4, fourCC("fail")) {}
+    std::unique_ptr<Box> clone() const override { return std::make_unique<FailingBox>(*this); }
     bool writeBox(ByteStream& stream, bool /*withHeader*/) const override {
         stream.writeU32(12);
         return false;
