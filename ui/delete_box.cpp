@@ -18,6 +18,7 @@ bool deleteBox(App& app) {
     // Nested boxes go whether locked or not, all at once: one row at a time would cost each
     // remaining row a move per deletion.
     boxes.deleteRows(row, nested + 1);
+    app.boxesDestroyed();
     boxes.repaintAll();
 
     const int count = boxes.rowCount();
