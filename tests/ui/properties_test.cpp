@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "describe/description.h"
+
 namespace bq::test {
 namespace {
 
@@ -21,6 +23,24 @@ TEST(WithCrLf, BreaksEveryBareLineFeedOnceAndLeavesTheRestAlone) {
     };
     for (const auto& row : rows) {
         EXPECT_EQ(withCrLf(row.text), row.expected) << testing::PrintToString(row.text);
+    }
+}
+
+TEST(DescriptionText, ShowsATextOfSeveralLinesAsItsLinesWhateverEndsThem) {
+    const struct {
+        const char* packet;
+        const char* expected;
+    } rows[] = {
+        {"<x/>", "xmp: <x/>\n"},
+        {"<a>\n<b/>\n</a>", "xmp:\n  <a>\n  <b/>\n  </a>\n"},
+        {"<a>\r\n<b/>\r\n", "xmp:\n  <a>\n  <b/>\n"},
+        {"<a>\r<b/>\r</a>", "xmp:\n  <a>\n  <b/>\n  </a>\n"},
+        {"<a>\r\r<b/>", "xmp:\n  <a>\n  \n  <b/>\n"},
+    };
+    for (const auto& row : rows) {
+        Description description;
+        description.fields["xmp"] = row.packet;
+        EXPECT_EQ(descriptionText(description), row.expected) << testing::PrintToString(row.packet);
     }
 }
 
