@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "box/box.h"
 #include "describe/describe_box.h"
 
 namespace bq {
@@ -9,6 +10,13 @@ namespace bq {
 std::string propertiesText(App& app, int row) {
     const Box* box = app.boxes().boxAt(row);
     return box != nullptr ? describeBoxText(*box) : std::string();
+}
+
+std::string propertiesTitle(App& app, int row) {
+    const Box* box = app.boxes().boxAt(row);
+    constexpr std::string_view kSuffix = "Properties";
+    return box != nullptr ? idText(*box) + " " + box->description() + " - " + std::string(kSuffix)
+                          : std::string(kSuffix);
 }
 
 std::string withCrLf(std::string_view text) {
