@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "box/text_box.h"
 #include "describe/description.h"
+#include "tests/ui/scripted_platform.h"
+#include "ui/memory_box_list.h"
 
 namespace bq::test {
 namespace {
@@ -24,6 +27,20 @@ TEST(WithCrLf, BreaksEveryBareLineFeedOnceAndLeavesTheRestAlone) {
     for (const auto& row : rows) {
         EXPECT_EQ(withCrLf(row.text), row.expected) << testing::PrintToString(row.text);
     }
+}
+
+TEST(PropertiesTitle, NamesTheRowsBoxWithoutTheIndentationOfItsDepth) {
+    ScriptedPlatform platform;
+    MemoryBoxList boxes;
+    App app{platform, boxes};
+    for (const int depth : {0, 2}) {
+        auto box = std::make_unique<XmlBox>();
+        box->depth = depth;
+        insertBoxRow(boxes, kAppendRow, std::move(box));
+    }
+    EXPECT_EQ(propertiesTitle(app, 0), "XML XML file - Properties");
+    EXPECT_EQ(propertiesTitle(app, 1), "XML XML file - Properties");
+    EXPECT_EQ(propertiesTitle(app, 2), "Properties");
 }
 
 TEST(DescriptionText, ShowsATextOfSeveralLinesAsItsLinesWhateverEndsThem) {
