@@ -70,18 +70,16 @@ void writeObject(const Json& object, const std::string& indent, std::string& out
     }
     for (const auto& [key, value] : object.items()) {
         if (value.is_string() &&
-            value.get_ref<const std::string&>().find('\n') != std::string::npos) {
-            // A text of several lines (an XMP packet, a comment) as a block under its key.
+            value.get_ref<const std::string&>().find_first_of("\r\n") != std::string::npos) {
+            // A text of several lines (an XMP packet, a comment) as a block under its key;
+            // lines end in LF, CR LF or, as some packets have them, CR alone.
             out += indent + key + ":\n";
             std::string_view rest = value.get_ref<const std::string&>();
             while (!rest.empty()) {
-                const std::size_t end = std::min(rest.find('\n'), rest.size());
-                std::string_view line = rest.substr(0, end);
-                if (line.ends_with('\r')) {
-                    line.remove_suffix(1);
-                }
-                out += indent + "  " + scalarText(Json(std::string(line))) + "\n";
-                rest.remove_prefix(std::min(end + 1, rest.size()));
+                const std::size_t end = std::min(rest.find_first_of("\r\n"), rest.size());
+                out += indent + "  " + scalarText(Json(std::string(rest.substr(0, end)))) + "\n";
+                const bool crLf = rest.substr(end).starts_with("\r\n");
+                rest.remove_prefix(std::min(end + (crLf ? 2 : 1), rest.size()));
             }
         } else if (isScalar(value)) {
             out += indent + key + ":" + std::string(width - key.size() + 1, ' ') +

@@ -37,8 +37,29 @@ void App::setModified(bool modified) {
     platform_.setTitle(title_);
 }
 
+int App::rowOf(const BoxRef& ref) const {
+    if (ref.box == nullptr || ref.generation != generation_) {
+        return -1;
+    }
+    for (int row = 0; row < boxes_.rowCount(); ++row) {
+        if (boxes_.boxAt(row) == ref.box) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+int App::liveRow(const BoxRef& ref) {
+    const int row = rowOf(ref);
+    if (row < 0) {
+        showError(kBoxGoneMessage);
+    }
+    return row;
+}
+
 void App::resetDocument() {
     history_.clear();
+    boxesDestroyed();
     setModified(false);
     platform_.setControlText(IDC_PATH, "");
     // Every box goes first, then the rows that held them.

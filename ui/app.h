@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,17 @@ constexpr unsigned kBuildNumber = 363;
 std::string buildTitle(bool modified);
 // The error box's text: the message cut to 500 characters, "\n%.500s \n\n".
 std::string formatErrorText(std::string_view message);
+
+constexpr std::string_view kBoxGoneMessage =
+    "The box this window was opened on is no longer in the file: nothing was changed.";
+
+// A box named for an edit that comes later, when a dialog opened on it is confirmed: which box,
+// and in which generation of the document. Rows are no names: they are renumbered by every
+// insertion and deletion, and a replaced document has other boxes under the same numbers.
+struct BoxRef {
+    std::uint64_t generation = 0;
+    const Box* box = nullptr;
+};
 
 // The application state shared by every command: the document (the box list), the modified
 // flag and title, and the platform that shows them.
@@ -41,6 +53,17 @@ class App {
     // The document is as saved (or opened): undo leads away from this state, redo back to it.
     void markUnmodified();
 
+    // Names the box of `row` (none when there is no such row).
+    BoxRef refer(int row) const { return {generation_, boxes_.boxAt(row)}; }
+    // The row holding the named box now; -1 when it has left the document.
+    int rowOf(const BoxRef& ref) const;
+    // rowOf, and when the box has gone the error box saying nothing was changed. Every edit
+    // confirmed in a dialog asks this first.
+    int liveRow(const BoxRef& ref);
+    // Boxes were destroyed: a new box may now be made at a destroyed one's address, so every
+    // name given out before stops naming anything.
+    void boxesDestroyed() { ++generation_; }
+
     // Screen and window facts filled in by the Win32 shell.
     int dpiX = 96;
     int dpiY = 96;
@@ -55,6 +78,7 @@ class App {
     bool modified_ = false;
     std::string title_;
     UndoHistory history_;
+    std::uint64_t generation_ = 0;
 };
 
 }  // namespace bq

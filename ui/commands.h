@@ -47,6 +47,8 @@ int insertGmlSet(BoxList& boxes, int index, int depth, Box* parent, std::string_
 bool deleteBox(App& app);
 bool importBoxPayload(App& app);
 bool exportBoxPayload(App& app);
+// Whether exportBoxPayload has a payload to write: a selected row that is no association.
+bool canExportPayload(const BoxList& boxes);
 // Hands the content pane's text to the selected box, as typing into the pane does. Edits
 // always reach the selected row (never a row that only has the focus).
 bool takePaneText(App& app);
@@ -56,6 +58,8 @@ std::string baseName(std::string_view path);
 // The name the export dialog proposes: the base name of `path` cut at its last '.', then
 // `extension`; the base is shortened so that the whole name fits a 260-character name buffer.
 std::string proposedExportName(std::string_view path, std::string_view extension);
+// `name` with `extension` appended when its base name has none.
+std::string withDefaultExtension(std::string name, std::string_view extension);
 
 // The panel's WM_COMMAND: buttons by control id, then edits of the content pane.
 void panelCommand(App& app, int controlId, int notifyCode);

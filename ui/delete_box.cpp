@@ -19,6 +19,7 @@ bool deleteBox(App& app) {
     // remaining row a move per deletion.
     UndoStep step(app);
     boxes.deleteRows(row, nested + 1);
+    app.boxesDestroyed();
     step.commit();
     boxes.repaintAll();
 

@@ -229,6 +229,9 @@ bool setGeoreferencing(App& app, const GeoTiffTags& tags, GeoreferencingBoxes wh
         const bool set = boxes.boxAt(*row)->type == kTypeAsoc;
         boxes.deleteRows(*row, set ? nestedRowCount(boxes, *row) + 1 : 1);
     }
+    if (!old.empty()) {
+        app.boxesDestroyed();
+    }
     int index = jp2HeaderRow(boxes) + 1;
     int first = -1;
     if (which.geoJp2) {

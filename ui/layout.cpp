@@ -1,5 +1,7 @@
 #include "ui/layout.h"
 
+#include <algorithm>
+
 #include "ui/control_ids.h"
 
 namespace bq {
@@ -52,6 +54,19 @@ Point windowPlacement(Size screen, Size window) {
         y = 0;
     }
     return {x, y};
+}
+
+WindowFit fitMainWindow(Size screen, Rect workArea, Size outer) {
+    if (workArea.width() <= 0 || workArea.height() <= 0) {  // no monitor known
+        return {windowPlacement(screen, outer), outer, outer};
+    }
+    const Size size{std::min(outer.width, workArea.width()),
+                    std::min(outer.height, workArea.height())};
+    const Point placed = windowPlacement(screen, size);
+    // Kept inside the work area, which a task bar at the top or left moves off the origin.
+    const Point at{std::clamp(placed.x, workArea.left, workArea.right - size.width),
+                   std::clamp(placed.y, workArea.top, workArea.bottom - size.height)};
+    return {at, size, size};
 }
 
 std::string_view commandLineTail(std::string_view commandLine) {

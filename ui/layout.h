@@ -58,6 +58,28 @@ Size clientSize(int dpiX, int dpiY);
 // somewhat above the middle vertically, never above the top of the screen.
 Point windowPlacement(Size screen, Size window);
 
+struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    int width() const { return right - left; }
+    int height() const { return bottom - top; }
+};
+
+struct WindowFit {
+    Point at;
+    Size size;     // outer
+    Size minimum;  // the smallest size it can be dragged to
+};
+
+// Where the main window of outer size `outer` opens on a monitor `screen` large whose work area
+// (the screen less the task bar) is `workArea`: where it fits, at windowPlacement with its
+// size as its minimum; on an axis where it does not, as large as the work area there, and its
+// minimum no larger, so that its edges and status bar can always be seen. Either way inside
+// the work area.
+WindowFit fitMainWindow(Size screen, Rect workArea, Size outer);
+
 // The part of a command line after the program name: a program name in double quotes ends at
 // the next double quote, otherwise at the first character not above the blank; the blanks and
 // control characters behind it are skipped.

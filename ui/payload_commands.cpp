@@ -142,11 +142,16 @@ bool importBoxPayload(App& app) {
     return true;
 }
 
+bool canExportPayload(const BoxList& boxes) {
+    const Box* box = boxes.boxAt(boxes.selectedRow());
+    return box != nullptr && box->type != kTypeAsoc;
+}
+
 bool exportBoxPayload(App& app) {
-    const Box* box = app.boxes().boxAt(app.boxes().selectedRow());
-    if (box == nullptr || box->type == kTypeAsoc) {
+    if (!canExportPayload(app.boxes())) {
         return false;
     }
+    const Box* box = app.boxes().boxAt(app.boxes().selectedRow());
     const FileKind kind = box->fileKind();
     Platform& platform = app.platform();
     const std::string proposed = proposedExportName(platform.controlText(IDC_PATH), kind.extension);
@@ -168,6 +173,13 @@ bool exportBoxPayload(App& app) {
 std::string baseName(std::string_view path) {
     const auto slash = path.find_last_of("\\/");
     return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string withDefaultExtension(std::string name, std::string_view extension) {
+    if (baseName(name).find('.') == std::string::npos) {
+        name += extension;
+    }
+    return name;
 }
 
 std::string proposedExportName(std::string_view path, std::string_view extension) {

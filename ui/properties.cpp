@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "box/box.h"
 #include "describe/describe_box.h"
 
 namespace bq {
@@ -9,6 +10,23 @@ namespace bq {
 std::string propertiesText(App& app, int row) {
     const Box* box = app.boxes().boxAt(row);
     return box != nullptr ? describeBoxText(*box) : std::string();
+}
+
+std::string propertiesTitle(App& app, int row) {
+    const Box* box = app.boxes().boxAt(row);
+    constexpr std::string_view kSuffix = "Properties";
+    if (box == nullptr) {
+        return std::string(kSuffix);
+    }
+    // Without the indentation that shows the row's depth in the list, nor a type's padding.
+    const auto trimmed = [](const std::string& text) {
+        const std::size_t first = text.find_first_not_of(' ');
+        return first == std::string::npos
+                   ? std::string()
+                   : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    };
+    return trimmed(upperTypeText(box->type)) + " " + trimmed(box->description()) + " - " +
+           std::string(kSuffix);
 }
 
 std::string withCrLf(std::string_view text) {

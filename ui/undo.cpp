@@ -55,6 +55,7 @@ bool restore(App& app, DocumentSnapshot& shot) {
         }
     }
     boxes.deleteAllRows();
+    app.boxesDestroyed();
     std::vector<Box*> made(shot.rows.size(), nullptr);
     bool whole = true;
     for (std::size_t i = 0; i < shot.rows.size(); ++i) {

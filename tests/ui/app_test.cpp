@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "box/text_box.h"
 #include "tests/ui/counted_box.h"
 #include "tests/ui/scripted_platform.h"
+#include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/memory_box_list.h"
 
@@ -100,6 +103,56 @@ TEST_F(AppTest, ModifiedStateStarsTheTitleAndEnablesSave) {
     EXPECT_FALSE(app.modified());
     EXPECT_EQ(platform.title, "Boxquill v1.1.363");
     EXPECT_FALSE(platform.enabled(IDC_SAVE));
+}
+
+// A dialog opened on row 1 of three; then the document changes under it.
+TEST_F(AppTest, ABoxNamedForALaterEditIsFoundWhereItMovedAndNeverAfterItWentOrTheFileChanged) {
+    const auto appendRow = [this] {
+        boxes.setRowBox(boxes.insertRow(kAppendRow, {"A", "B", "1"}), std::make_unique<XmlBox>(0));
+    };
+    const struct {
+        const char* change;
+        std::function<void()> run;
+        int row;
+    } cases[] = {
+        {"nothing", [] {}, 1},
+        {"a row inserted above", [&] { insertBoxRow(boxes, 0, std::make_unique<GenericBox>(1, 0)); }, 2},
+        {"a row appended", appendRow, 1},
+        {"the box deleted",
+         [&] {
+             boxes.selectRow(1);
+             deleteBox(app);
+         },
+         -1},
+        // A new box may take a destroyed one's address, so any deletion ends every name.
+        {"another box deleted",
+         [&] {
+             boxes.selectRow(2);
+             deleteBox(app);
+         },
+         -1},
+        {"another document opened in its place",
+         [&] {
+             app.resetDocument();
+             for (int i = 0; i < 3; ++i) {
+                 appendRow();
+             }
+         },
+         -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        app.resetDocument();
+        for (int i = 0; i < 3; ++i) {
+            appendRow();
+        }
+        const BoxRef ref = app.refer(1);
+        c.run();
+        platform.clearCalls();
+        EXPECT_EQ(app.liveRow(ref), c.row);
+        EXPECT_EQ(platform.calls.size(), c.row < 0 ? 1u : 0u);
+    }
+    EXPECT_EQ(app.rowOf(app.refer(7)), -1);
 }
 
 }  // namespace

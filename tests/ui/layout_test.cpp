@@ -89,6 +89,50 @@ TEST(WindowPlacement, NeverGoesAboveTheTopOfTheScreen) {
     EXPECT_EQ(windowPlacement({1024, 768}, {682, 658}), (Point{171, 0}));
 }
 
+TEST(FitMainWindow, ShrinksToTheWorkAreaWhereTheWindowDoesNotFitAndOnlyThere) {
+    const struct {
+        const char* setting;
+        Size screen;
+        Rect work;
+        Size outer;
+        WindowFit expected;
+    } cases[] = {
+        {"96 dpi, fits: the placement formula",
+         {1920, 1080},
+         {0, 0, 1920, 1040},
+         {682, 658},
+         {{619, 142}, {682, 658}, {682, 658}}},
+        {"96 dpi, formula above the top",
+         {1024, 768},
+         {0, 0, 1024, 728},
+         {682, 658},
+         {{171, 0}, {682, 658}, {682, 658}}},
+        {"144 dpi on 1100 x 900: the height is the work area's",
+         {1100, 900},
+         {0, 0, 1100, 900},
+         {1015, 969},
+         {{42, 0}, {1015, 900}, {1015, 900}}},
+        {"120 dpi on a laptop with a task bar",
+         {1366, 768},
+         {0, 0, 1366, 728},
+         {848, 814},
+         {{259, 0}, {848, 728}, {848, 728}}},
+        {"too wide and high, task bar at the left",
+         {800, 600},
+         {60, 0, 800, 600},
+         {1015, 969},
+         {{60, 0}, {740, 600}, {740, 600}}},
+        {"no work area known", {1920, 1080}, {}, {682, 658}, {{619, 142}, {682, 658}, {682, 658}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.setting);
+        const WindowFit fit = fitMainWindow(c.screen, c.work, c.outer);
+        EXPECT_EQ(fit.at, c.expected.at);
+        EXPECT_EQ(fit.size, c.expected.size);
+        EXPECT_EQ(fit.minimum, c.expected.minimum);
+    }
+}
+
 TEST(CommandLineTail, FindsTheTextAfterTheProgramName) {
     struct Case {
         std::string_view commandLine;

@@ -11,6 +11,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "stream/utf8_path.h"
 
@@ -111,6 +112,24 @@ inline std::string staticTexts(HWND dialog) {
 
 inline HWND findDialog(const char* caption) {
     return FindWindowA("#32770", caption);
+}
+
+// The Properties dialog, whose caption names its box: "jp2h JP2 Header - Properties".
+inline HWND findProperties() {
+    HWND found = nullptr;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            char caption[256] = {};
+            GetWindowTextA(window, caption, sizeof caption);
+            if (std::string_view(caption).ends_with("Properties") && IsWindowVisible(window)) {
+                *reinterpret_cast<HWND*>(param) = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 inline std::string windowText(HWND window) {

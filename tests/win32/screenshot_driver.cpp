@@ -18,6 +18,7 @@ namespace {
 
 using bq::test::Driver;
 using bq::test::findDialog;
+using bq::test::findProperties;
 
 struct Screens {
     std::string folder;
@@ -34,7 +35,9 @@ struct Screens {
             RECT area{};
             GetWindowRect(shell->mainWindow(), &area);
             if (dialogCaption != nullptr) {
-                const HWND dialog = findDialog(dialogCaption);
+                const HWND dialog = std::string_view(dialogCaption) == "Properties"
+                                        ? findProperties()
+                                        : findDialog(dialogCaption);
                 if (dialog == nullptr) {
                     return false;
                 }
@@ -120,7 +123,7 @@ int main(int argc, char** argv) {
     });
     screens.capture(driver, "5-properties", "Properties");
     driver.then("close Properties", [] {
-        PostMessageA(findDialog("Properties"), WM_COMMAND, IDCANCEL, 0);
+        PostMessageA(findProperties(), WM_COMMAND, IDCANCEL, 0);
         return true;
     });
     driver.then("press Add", [&] {

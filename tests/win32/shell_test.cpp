@@ -183,7 +183,7 @@ class ShellTest : public testing::Test {
     // A step that waits for Properties, with no file dialog over it, and presses `button`.
     void pressInProperties(Driver& driver, const char* step, int button) {
         driver.then(step, [this, button] {
-            const HWND properties = findDialog("Properties");
+            const HWND properties = findProperties();
             if (properties == nullptr || findDialog("Open") != nullptr ||
                 findDialog("Save As") != nullptr) {
                 return false;
@@ -550,7 +550,7 @@ TEST_F(ShellTest, AltEnterShowsThePropertiesOfTheRowAndEscapeGivesTheFocusBackTo
         return true;
     });
     driver.then("Properties, then Escape", [&] {
-        const HWND dialog = findDialog("Properties");
+        const HWND dialog = findProperties();
         if (dialog == nullptr) {
             return false;
         }
@@ -559,7 +559,7 @@ TEST_F(ShellTest, AltEnterShowsThePropertiesOfTheRowAndEscapeGivesTheFocusBackTo
         return true;
     });
     driver.then("closed", [this] {
-        if (findDialog("Properties") != nullptr) {
+        if (findProperties() != nullptr) {
             return false;
         }
         EXPECT_EQ(GetFocus(), list());
@@ -625,13 +625,13 @@ TEST_F(ShellTest, TheListsContextMenuOpensByKeyOrAtTheRowClickedWhichItSelects) 
         return true;
     });
     driver.then("Properties, then Enter", [this] {
-        if (findDialog("Properties") == nullptr) {
+        if (findProperties() == nullptr) {
             return false;
         }
         pressKeys({VK_RETURN});
         return true;
     });
-    driver.then("closed", [this] { return findDialog("Properties") == nullptr; });
+    driver.then("closed", [this] { return findProperties() == nullptr; });
     closeWhenDone(driver);
     EXPECT_EQ(shell_->messageLoop(), 1);
     // The file type box is locked: no Delete and no payload Load, as on the panel.
@@ -720,7 +720,7 @@ TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolut
         return true;
     });
     driver.then("Resolution… again", [this] {
-        const HWND properties = findDialog("Properties");
+        const HWND properties = findProperties();
         if (findDialog("Resolution") != nullptr || properties == nullptr) {
             return false;
         }
@@ -739,7 +739,7 @@ TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolut
         return true;
     });
     driver.then("Close the Properties", [this] {
-        const HWND properties = findDialog("Properties");
+        const HWND properties = findProperties();
         if (findDialog("Resolution") != nullptr || properties == nullptr) {
             return false;
         }
@@ -747,7 +747,7 @@ TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolut
         return true;
     });
     driver.then("Ctrl+S", [this] {
-        if (findDialog("Properties") != nullptr) {
+        if (findProperties() != nullptr) {
             return false;
         }
         postCommand(IDM_SAVE);
@@ -767,6 +767,65 @@ TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolut
     ASSERT_NE(resc, std::string::npos);
     EXPECT_EQ(bytes.substr(resc + 4, 10),
               std::string("\x01\x90\x00\xFE\x01\x90\x00\xFE\x04\x04", 10));
+}
+
+// Typed keys, as a user types them: "abc" then Enter.
+TEST_F(ShellTest, AnErrorOverResolutionKeepsTheWindowsBelowDisabledAndResolutionInFront) {
+    openSample();
+    HWND resolution = nullptr;
+    HWND errorOwner = nullptr;
+    Driver driver;
+    propertiesOfTheHeader(driver);
+    driver.then("Alt+R in Properties", [] {
+        if (findProperties() == nullptr) {
+            return false;
+        }
+        pressKeys({VK_MENU, 'R'});
+        return true;
+    });
+    driver.then("abc, then Enter, in Resolution", [&] {
+        resolution = findDialog("Resolution");
+        if (resolution == nullptr) {
+            return false;
+        }
+        SetFocus(GetDlgItem(resolution, IDC_RES_CAPTURE_H));
+        for (const WORD key : std::initializer_list<WORD>{'A', 'B', 'C', VK_RETURN}) {
+            pressKeys({key});
+        }
+        return true;
+    });
+    driver.then("the error, then Enter", [&] {
+        const HWND error = findDialog("Boxquill - Error!");
+        if (error == nullptr) {
+            return false;
+        }
+        errorOwner = GetWindow(error, GW_OWNER);
+        pressKeys({VK_RETURN});
+        return true;
+    });
+    driver.then("below the closed error", [&] {
+        if (findDialog("Boxquill - Error!") != nullptr) {
+            return false;
+        }
+        EXPECT_EQ(errorOwner, resolution);
+        EXPECT_EQ(GetActiveWindow(), resolution);
+        EXPECT_FALSE(IsWindowEnabled(shell_->mainWindow()));
+        EXPECT_FALSE(IsWindowEnabled(findProperties()));
+        PostMessageW(resolution, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    driver.then("Close the Properties", [this] {
+        const HWND properties = findProperties();
+        if (findDialog("Resolution") != nullptr || properties == nullptr) {
+            return false;
+        }
+        PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
+    driver.then("Properties closed", [this] { return findProperties() == nullptr; });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_FALSE(shell_->app().modified());
 }
 
 TEST_F(ShellTest, AddXmpPacketSelectsTheNewRowWhoseEditorRefusesAMalformedPacketAndStaysOpen) {
@@ -816,7 +875,7 @@ TEST_F(ShellTest, AddXmpPacketSelectsTheNewRowWhoseEditorRefusesAMalformedPacket
         return true;
     });
     driver.then("Close the Properties", [this] {
-        const HWND properties = findDialog("Properties");
+        const HWND properties = findProperties();
         if (findDialog("XMP packet") != nullptr || properties == nullptr) {
             return false;
         }
@@ -825,7 +884,7 @@ TEST_F(ShellTest, AddXmpPacketSelectsTheNewRowWhoseEditorRefusesAMalformedPacket
     });
     std::optional<std::string> kept;
     driver.then("closed, the packet as it was", [&] {
-        if (findDialog("Properties") != nullptr) {
+        if (findProperties() != nullptr) {
             return false;
         }
         std::string why;
@@ -967,7 +1026,7 @@ TEST_F(ShellTest, AProfileImportedThroughPropertiesExportsAsTheSameBytes) {
     pressInProperties(driver, "Export profile…", IDC_PROPERTIES_EXPORT_ICC);
     answerFileDialog(driver, "Save As", folder.file("out.icc"));
     driver.then("Close the Properties", [this] {
-        const HWND properties = findDialog("Properties");
+        const HWND properties = findProperties();
         if (properties == nullptr || findDialog("Save As") != nullptr) {
             return false;
         }

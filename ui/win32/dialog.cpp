@@ -75,4 +75,16 @@ INT_PTR Dialog::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
+UniqueFont fixedPitchFont(HWND window) {
+    auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    LOGFONTW description{};
+    if (font == nullptr || GetObjectW(font, sizeof description, &description) == 0) {
+        return nullptr;
+    }
+    description.lfWeight = FW_NORMAL;
+    description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    lstrcpynW(description.lfFaceName, L"Courier New", LF_FACESIZE);
+    return UniqueFont(CreateFontIndirectW(&description));
+}
+
 }  // namespace bq::win32

@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "ui/win32/win32_handles.h"
+
 namespace bq::win32 {
 
 // The base of every dialog: one static procedure stores the object from WM_INITDIALOG's
@@ -48,5 +50,8 @@ class Dialog {
     HWND window_ = nullptr;
     bool modal_ = false;
 };
+
+// The font `window` uses made fixed-pitch at the same size, so columns of text line up.
+UniqueFont fixedPitchFont(HWND window);
 
 }  // namespace bq::win32

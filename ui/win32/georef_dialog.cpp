@@ -7,6 +7,7 @@
 #include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/georef_edit.h"
+#include "ui/jp2_header_edit.h"
 #include "ui/win32/dialog.h"
 #include "ui/win32/win32_platform.h"
 
@@ -16,7 +17,10 @@ namespace {
 class GeorefDialog final : public Dialog {
   public:
     GeorefDialog(App& app, std::string path)
-        : app_(app), path_(std::move(path)), tiff_(isTiffFile(path_)) {}
+        : app_(app),
+          header_(app.refer(jp2HeaderRow(app.boxes()))),
+          path_(std::move(path)),
+          tiff_(isTiffFile(path_)) {}
 
   private:
     bool onInit() override {
@@ -42,7 +46,9 @@ class GeorefDialog final : public Dialog {
         if (id != IDOK) {
             return false;
         }
-        if (apply()) {
+        if (app_.liveRow(header_) < 0) {
+            end(IDCANCEL);
+        } else if (apply()) {
             end(IDOK);
         }
         return true;
@@ -73,6 +79,7 @@ class GeorefDialog final : public Dialog {
     }
 
     App& app_;
+    BoxRef header_;  // the georeferencing goes in behind it
     std::string path_;
     bool tiff_;  // a GeoTIFF names its own coordinate system; a world file needs an EPSG code
 };

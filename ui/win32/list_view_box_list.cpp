@@ -197,12 +197,34 @@ void ListViewBoxList::selectRow(int row) {
     if (!hasRow(row)) {
         return;
     }
+    // Focused too, so that the arrow keys move on from the row selected (a new one, after
+    // an add) and not from the row the user last clicked.
     LVITEMA item{};
-    item.state = LVIS_SELECTED;
-    item.stateMask = LVIS_SELECTED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageA(control_, LVM_SETITEMSTATE, static_cast<WPARAM>(row),
                  reinterpret_cast<LPARAM>(&item));
     SendMessageA(control_, LVM_ENSUREVISIBLE, static_cast<WPARAM>(row), FALSE);
+}
+
+LRESULT ListViewBoxList::customDraw(NMLVCUSTOMDRAW& draw) const {
+    switch (draw.nmcd.dwDrawStage) {
+        case CDDS_PREPAINT:
+            return CDRF_NOTIFYITEMDRAW;
+        case CDDS_ITEMPREPAINT:
+            // Without the focus the control paints the selected row in the button face, which
+            // the striped rows hide: the selection keeps the highlight colours throughout.
+            // Cleared, the selected state no longer makes the control choose its own.
+            if ((draw.nmcd.uItemState & CDIS_SELECTED) != 0) {
+                draw.nmcd.uItemState &= ~static_cast<UINT>(CDIS_SELECTED);
+                draw.clrText = GetSysColor(COLOR_HIGHLIGHTTEXT);
+                draw.clrTextBk = GetSysColor(COLOR_HIGHLIGHT);
+                return CDRF_NEWFONT;
+            }
+            return CDRF_DODEFAULT;
+        default:
+            return CDRF_DODEFAULT;
+    }
 }
 
 std::string ListViewBoxList::cellText(int row, int column) const {

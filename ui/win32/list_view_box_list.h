@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +28,8 @@ class ListViewBoxList : public BoxList {
     // alignment: 0 left, 1 centre, 2 right. The control's answer: the new column's index.
     int addColumn(int index, int width, std::string_view caption, int alignment);
     HWND control() const { return control_; }
+    // NM_CUSTOMDRAW from the control, as its parent receives it: the result to give back.
+    LRESULT customDraw(NMLVCUSTOMDRAW& draw) const;
 
     // Chooses each row's text colour while painting; a slot may have no row.
     std::function<COLORREF(int row)> textColourCallback;

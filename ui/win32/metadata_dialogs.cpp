@@ -5,6 +5,7 @@
 #include <string>
 
 #include "stream/utf8_path.h"
+#include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/jp2_header_edit.h"
 #include "ui/properties.h"
@@ -18,20 +19,24 @@ namespace {
 
 constexpr std::string_view kProfileReadFailed = "Couldn't read the colour profile file.";
 
-FileDialogRequest profileDialog(std::uint32_t options) {
-    return {{{"ICC profiles", "*.icc;*.icm"}}, std::string(), options};
+FileDialogRequest profileDialog(std::uint32_t options, std::string name = {}) {
+    return {{{"ICC profiles", "*.icc;*.icm"}}, std::move(name), options};
 }
 
 class XmpDialog final : public Dialog {
   public:
-    XmpDialog(App& app, std::string packet) : app_(app), packet_(std::move(packet)) {}
+    XmpDialog(App& app, std::string packet)
+        : app_(app), target_(app.refer(xmpRow(app.boxes()))), packet_(std::move(packet)) {}
 
   private:
     bool onInit() override {
         const HWND edit = item(IDC_XMP_TEXT);
         SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
         SetWindowTextW(edit, widen(withCrLf(packet_)).c_str());
-        return true;
+        // The caret at the start with nothing selected, so that no key replaces the packet.
+        SetFocus(edit);
+        SendMessageW(edit, EM_SETSEL, 0, 0);
+        return false;
     }
 
     bool onCommand(int id, int /*code*/) override {
@@ -41,6 +46,10 @@ class XmpDialog final : public Dialog {
         }
         if (id != IDOK) {
             return false;
+        }
+        if (app_.liveRow(target_) < 0) {
+            end(IDCANCEL);
+            return true;
         }
         // Refused, the dialog stays so the text can be mended.
         switch (applyXmpEdit(app_, packet_, windowTextUtf8(item(IDC_XMP_TEXT)))) {
@@ -57,6 +66,7 @@ class XmpDialog final : public Dialog {
     }
 
     App& app_;
+    BoxRef target_;
     std::string packet_;
 };
 
@@ -67,7 +77,10 @@ constexpr const wchar_t* kUnitNames[] = {L"dpi", L"dpcm", L"ppm"};
 
 class ResolutionDialog final : public Dialog {
   public:
-    explicit ResolutionDialog(App& app) : app_(app), shown_(storedResolutionFields(app.boxes())) {}
+    explicit ResolutionDialog(App& app)
+        : app_(app),
+          target_(app.refer(jp2HeaderRow(app.boxes()))),
+          shown_(storedResolutionFields(app.boxes())) {}
 
   private:
     static constexpr int kFirstIds[] = {IDC_RES_CAPTURE_H, IDC_RES_DISPLAY_H};
@@ -98,13 +111,31 @@ class ResolutionDialog final : public Dialog {
         return read;
     }
 
+    // Removing a kind leaves nothing to type in its fields.
+    void showRemoved(int first) {
+        const bool removed = IsDlgButtonChecked(window(), first + 3) == BST_CHECKED;
+        for (int field = first; field < first + 3; ++field) {
+            EnableWindow(item(field), removed ? FALSE : TRUE);
+        }
+    }
+
     bool onCommand(int id, int /*code*/) override {
         if (id == IDCANCEL) {
             end(IDCANCEL);
             return true;
         }
+        for (const int first : kFirstIds) {
+            if (id == first + 3) {
+                showRemoved(first);
+                return true;
+            }
+        }
         if (id != IDOK) {
             return false;
+        }
+        if (app_.liveRow(target_) < 0) {
+            end(IDCANCEL);
+            return true;
         }
         std::array<ResolutionChange, 2> changes;
         for (std::size_t kind = 0; kind < changes.size(); ++kind) {
@@ -127,6 +158,7 @@ class ResolutionDialog final : public Dialog {
     }
 
     App& app_;
+    BoxRef target_;
     std::array<ResolutionFields, 2> shown_;
 };
 
@@ -154,8 +186,12 @@ bool exportProfileToFile(App& app) {
     if (!profile) {
         return app.showError(why);
     }
-    const std::optional<std::string> path =
-        app.platform().chooseSaveFile(profileDialog(kSaveDialogOptions));
+    Platform& platform = app.platform();
+    std::optional<std::string> path = platform.chooseSaveFile(profileDialog(
+        kSaveDialogOptions, proposedExportName(platform.controlText(IDC_PATH), ".icc")));
+    if (path) {
+        path = withDefaultExtension(std::move(*path), ".icc");
+    }
     if (path && !writeProfileFile(*path, *profile, why)) {
         app.showError(why);
     }
@@ -163,6 +199,7 @@ bool exportProfileToFile(App& app) {
 }
 
 bool importProfileFromFile(App& app) {
+    const BoxRef header = app.refer(jp2HeaderRow(app.boxes()));
     const std::optional<std::string> path =
         app.platform().chooseOpenFile(profileDialog(kOpenDialogOptions));
     if (!path) {
@@ -171,6 +208,9 @@ bool importProfileFromFile(App& app) {
     const InputBytes file = readProfileFile(*path);
     if (file.error != InputError::None) {
         return app.showError(kProfileReadFailed);
+    }
+    if (app.liveRow(header) < 0) {
+        return false;
     }
     return importColourProfile(app, std::nullopt, file.bytes);
 }

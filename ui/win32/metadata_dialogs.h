@@ -18,8 +18,9 @@ bool runXmpDialog(HINSTANCE instance, HWND owner, App& app);
 // True when the JP2 header changed.
 bool runResolutionDialog(HINSTANCE instance, HWND owner, App& app);
 
-// The first colour profile written to a file the user chooses. Always false: the document does
-// not change (a failure is shown).
+// The first colour profile written to a file the user chooses, proposed as the document's name
+// with ".icc", which a name given without an extension gets too. Always false: the document
+// does not change (a failure is shown).
 bool exportProfileToFile(App& app);
 // A profile file the user chooses put in the first colour box; true when it is.
 bool importProfileFromFile(App& app);

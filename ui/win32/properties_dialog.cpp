@@ -2,7 +2,11 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "stream/utf8_path.h"
 #include "ui/control_ids.h"
@@ -13,8 +17,6 @@
 namespace bq::win32 {
 namespace {
 
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
-
 struct ActionButton {
     int id;
     const wchar_t* caption;
@@ -22,29 +24,15 @@ struct ActionButton {
 };
 
 constexpr ActionButton kActionButtons[] = {
-    {IDC_PROPERTIES_XMP, L"Edit XMP\u2026", &PropertiesActions::editXmp},
-    {IDC_PROPERTIES_RESOLUTION, L"Resolution\u2026", &PropertiesActions::editResolution},
-    {IDC_PROPERTIES_EXPORT_ICC, L"Export profile\u2026", &PropertiesActions::exportProfile},
-    {IDC_PROPERTIES_IMPORT_ICC, L"Import profile\u2026", &PropertiesActions::importProfile},
+    {IDC_PROPERTIES_XMP, L"&Edit XMP\u2026", &PropertiesActions::editXmp},
+    {IDC_PROPERTIES_RESOLUTION, L"&Resolution\u2026", &PropertiesActions::editResolution},
+    {IDC_PROPERTIES_EXPORT_ICC, L"E&xport profile\u2026", &PropertiesActions::exportProfile},
+    {IDC_PROPERTIES_IMPORT_ICC, L"&Import profile\u2026", &PropertiesActions::importProfile},
 };
 
 void showText(HWND dialog, const PropertiesActions& actions) {
     const std::wstring text = actions.describe ? widen(withCrLf(actions.describe())) : L"";
     SetWindowTextW(GetDlgItem(dialog, IDC_PROPERTIES_TEXT), text.c_str());
-}
-
-// The dialog's own font made fixed-pitch, so columns in the text line up; it keeps the size
-// the dialog's font has at this screen's dpi.
-UniqueFont fixedPitchFont(HWND dialog) {
-    auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-    LOGFONTW description{};
-    if (font == nullptr || GetObjectW(font, sizeof description, &description) == 0) {
-        return nullptr;
-    }
-    description.lfWeight = FW_NORMAL;
-    description.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-    lstrcpynW(description.lfFaceName, L"Courier New", LF_FACESIZE);
-    return UniqueFont(CreateFontIndirectW(&description));
 }
 
 // Ctrl+A selects the whole text, which older edit controls do not do by themselves.
@@ -64,12 +52,93 @@ LRESULT CALLBACK selectAllProc(HWND edit, UINT message, WPARAM wParam, LPARAM lP
     return DefSubclassProc(edit, message, wParam, lParam);
 }
 
+// A control's rectangle in its dialog's client coordinates.
+RECT childRect(HWND dialog, HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
 class PropertiesDialog final : public Dialog {
   public:
-    explicit PropertiesDialog(const PropertiesActions& actions) : actions_(actions) {}
+    PropertiesDialog(const PropertiesActions& actions, SIZE& size)
+        : actions_(actions), size_(size) {}
 
   private:
+    bool isButton(int id) const {
+        return id == IDCANCEL ||
+               std::any_of(std::begin(kActionButtons), std::end(kActionButtons),
+                           [id](const ActionButton& button) { return button.id == id; });
+    }
+
+    // The pane takes what the dialog grows by; the buttons keep their distance from the
+    // bottom edge, Close from the right one too.
+    void layout() {
+        RECT client{};
+        GetClientRect(window(), &client);
+        const int dx = client.right - initialClient_.cx;
+        const int dy = client.bottom - initialClient_.cy;
+        const HWND pane = item(IDC_PROPERTIES_TEXT);
+        MoveWindow(pane, paneRect_.left, paneRect_.top, paneRect_.right - paneRect_.left + dx,
+                   paneRect_.bottom - paneRect_.top + dy, TRUE);
+        for (const auto& [id, rect] : buttonRects_) {
+            const int shift = id == IDCANCEL ? dx : 0;
+            SetWindowPos(item(id), nullptr, rect.left + shift, rect.top + dy, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        InvalidateRect(window(), nullptr, TRUE);
+    }
+
+    INT_PTR onMessage(UINT message, WPARAM /*wParam*/, LPARAM lParam) override {
+        switch (message) {
+            case WM_SIZE:
+                if (initialClient_.cx > 0) {
+                    layout();
+                }
+                return FALSE;
+            case WM_GETMINMAXINFO: {
+                auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+                limits->ptMinTrackSize = {initialOuter_.cx, initialOuter_.cy};
+                return TRUE;
+            }
+            case WM_DESTROY: {
+                RECT outer{};
+                GetWindowRect(window(), &outer);
+                size_ = {outer.right - outer.left, outer.bottom - outer.top};
+                return FALSE;
+            }
+            default:
+                return FALSE;
+        }
+    }
+
+    void rememberLayout() {
+        RECT client{};
+        GetClientRect(window(), &client);
+        initialClient_ = {client.right, client.bottom};
+        RECT outer{};
+        GetWindowRect(window(), &outer);
+        initialOuter_ = {outer.right - outer.left, outer.bottom - outer.top};
+        paneRect_ = childRect(window(), item(IDC_PROPERTIES_TEXT));
+        buttonRects_.clear();
+        buttonRects_.push_back({IDCANCEL, childRect(window(), item(IDCANCEL))});
+        for (const ActionButton& button : kActionButtons) {
+            buttonRects_.push_back({button.id, childRect(window(), item(button.id))});
+        }
+        // The size it was last closed at, about the same centre.
+        const int width = std::max(size_.cx, initialOuter_.cx);
+        const int height = std::max(size_.cy, initialOuter_.cy);
+        if (width != initialOuter_.cx || height != initialOuter_.cy) {
+            SetWindowPos(window(), nullptr, outer.left - (width - initialOuter_.cx) / 2,
+                         std::max(0L, outer.top - (height - initialOuter_.cy) / 2), width, height,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+    }
+
     bool onInit() override {
+        SetWindowTextW(window(), widen(actions_.title).c_str());
+        rememberLayout();
         const HWND pane = item(IDC_PROPERTIES_TEXT);
         font_ = fixedPitchFont(window());
         if (font_) {
@@ -90,6 +159,26 @@ class PropertiesDialog final : public Dialog {
     }
 
     bool onCommand(int id, int code) override {
+        // The default button follows the focus among the buttons, back from the dialogs they
+        // open too, and is Close while the pane has it.
+        if (code == BN_SETFOCUS && isButton(id)) {
+            SendMessageW(window(), DM_SETDEFID, static_cast<WPARAM>(id), 0);
+            return true;
+        }
+        if (id == IDC_PROPERTIES_TEXT && code == EN_SETFOCUS) {
+            SendMessageW(window(), DM_SETDEFID, IDCANCEL, 0);
+            return true;
+        }
+        if (code == BN_KILLFOCUS) {
+            return true;
+        }
+        // Enter on a button is its click; Enter in the pane ends the dialog.
+        if (id == IDOK) {
+            const auto defaultId = LOWORD(SendMessageW(window(), DM_GETDEFID, 0, 0));
+            if (defaultId != IDCANCEL && isButton(defaultId)) {
+                return onCommand(defaultId, BN_CLICKED);
+            }
+        }
         // Close, Escape, Enter and the close box.
         if (id == IDCANCEL || id == IDOK) {
             end(id);
@@ -111,13 +200,19 @@ class PropertiesDialog final : public Dialog {
     }
 
     const PropertiesActions& actions_;
+    SIZE& size_;
+    SIZE initialClient_{};
+    SIZE initialOuter_{};
+    RECT paneRect_{};
+    std::vector<std::pair<int, RECT>> buttonRects_;
     UniqueFont font_;  // released after the dialog, whose pane uses it
 };
 
 }  // namespace
 
-void runPropertiesDialog(HINSTANCE instance, HWND owner, const PropertiesActions& actions) {
-    PropertiesDialog dialog(actions);
+void runPropertiesDialog(HINSTANCE instance, HWND owner, const PropertiesActions& actions,
+                         SIZE& size) {
+    PropertiesDialog dialog(actions, size);
     dialog.runModal(instance, IDD_PROPERTIES, owner);
 }
 

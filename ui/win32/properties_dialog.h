@@ -11,6 +11,7 @@ namespace bq::win32 {
 // button, run with the dialog as the owner of what it opens; true when it changed the document,
 // and the text is then described again.
 struct PropertiesActions {
+    std::string title;                      // UTF-8
     std::function<std::string()> describe;  // the row's text, UTF-8, lines ended by "\n"
     std::function<bool(HWND)> editXmp;
     std::function<bool(HWND)> editResolution;
@@ -19,7 +20,9 @@ struct PropertiesActions {
 };
 
 // The Properties dialog, modal to `owner`: the row's text in a read-only, selectable pane, the
-// buttons of the actions set and a Close button. Returns once it is closed.
-void runPropertiesDialog(HINSTANCE instance, HWND owner, const PropertiesActions& actions);
+// buttons of the actions set and a Close button. Returns once it is closed. It opens at `size`
+// (outer pixels) when that is larger than its own, and leaves there the size it was closed at.
+void runPropertiesDialog(HINSTANCE instance, HWND owner, const PropertiesActions& actions,
+                         SIZE& size);
 
 }  // namespace bq::win32

@@ -90,6 +90,7 @@ bool Shell::createWindows() {
     if (mainWindow_ == nullptr) {
         return app_.showError(kNoWindowMessage);
     }
+    fitToMonitor();
     platform_.attach(mainWindow_, nullptr);
 
     panel_ = panelDialog_.createModeless(instance_, IDD_PANEL, mainWindow_);
@@ -120,6 +121,23 @@ bool Shell::createWindows() {
     UpdateWindow(mainWindow_);
     app_.resetDocument();
     return true;
+}
+
+void Shell::fitToMonitor() {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(mainWindow_, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return;
+    }
+    const RECT& m = monitor.rcMonitor;
+    const RECT& w = monitor.rcWork;
+    const WindowFit fit =
+        fitMainWindow({m.right - m.left, m.bottom - m.top}, {w.left, w.top, w.right, w.bottom},
+                      {app_.minWidth, app_.minHeight});
+    app_.minWidth = fit.minimum.width;
+    app_.minHeight = fit.minimum.height;
+    SetWindowPos(mainWindow_, nullptr, fit.at.x, fit.at.y, fit.size.width, fit.size.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Shell::openFromTail(std::string_view tail) {
@@ -327,9 +345,16 @@ void Shell::onPanelCommand(int id, int code) {
 
 INT_PTR Shell::onPanelMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_NOTIFY:
-            onListNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_NOTIFY: {
+            auto& header = *reinterpret_cast<NMHDR*>(lParam);
+            if (header.idFrom == IDC_LIST && header.code == NM_CUSTOMDRAW) {
+                SetWindowLongPtrW(panel_, DWLP_MSGRESULT,
+                                  boxes_.customDraw(reinterpret_cast<NMLVCUSTOMDRAW&>(header)));
+                return TRUE;
+            }
+            onListNotify(header);
             return FALSE;
+        }
         case WM_CONTEXTMENU:
             if (reinterpret_cast<HWND>(wParam) == control(IDC_LIST)) {
                 onListContextMenu(lParam);
@@ -358,6 +383,7 @@ void Shell::onListNotify(const NMHDR& header) {
         case LVN_ITEMCHANGED: {
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
             listItemChanged(app_, change.iItem, change.uChanged);
+            choosePaneFont();
             break;
         }
         case LVN_ITEMACTIVATE: {
@@ -424,6 +450,8 @@ void Shell::onListContextMenu(LPARAM lParam) {
                 return platform_.isControlEnabled(IDC_ADD) && xmpRow(boxes_) < 0;
             case IDM_SET_GEOREF:
                 return platform_.isControlEnabled(IDC_ADD) && jp2HeaderRow(boxes_) >= 0;
+            case IDC_PAYLOAD_SAVE:
+                return canExportPayload(boxes_);
             default:
                 return platform_.isControlEnabled(id);
         }
@@ -449,6 +477,9 @@ void Shell::runListCommand(int command) {
         case IDM_SET_GEOREF:
             runGeoreferencingCommand(instance_, mainWindow_, app_);
             break;
+        case IDC_PAYLOAD_SAVE:
+            exportBoxPayload(app_);
+            break;
         default:
             panelCommand(app_, command, BN_CLICKED);
             break;
@@ -470,20 +501,45 @@ void Shell::showProperties() {
     if (row < 0) {
         return;
     }
+    // The dialog names its box, not its row: each action first finds the box where it is now.
     // The actions run inside the dialog's procedure, whose barrier reports what they throw.
+    const BoxRef shown = app_.refer(row);
+    const auto onShown = [this, shown](auto action) {
+        return
+            [this, shown, action](HWND owner) { return app_.liveRow(shown) >= 0 && action(owner); };
+    };
     PropertiesActions actions;
-    actions.describe = [this, row] { return propertiesText(app_, row); };
+    actions.title = propertiesTitle(app_, row);
+    actions.describe = [this, shown] { return propertiesText(app_, app_.rowOf(shown)); };
     if (row == xmpRow(boxes_)) {
-        actions.editXmp = [this](HWND owner) { return runXmpDialog(instance_, owner, app_); };
+        actions.editXmp =
+            onShown([this](HWND owner) { return runXmpDialog(instance_, owner, app_); });
     }
     if (row == jp2HeaderRow(boxes_)) {
-        actions.editResolution = [this](HWND owner) {
-            return runResolutionDialog(instance_, owner, app_);
-        };
-        actions.exportProfile = [this](HWND /*owner*/) { return exportProfileToFile(app_); };
-        actions.importProfile = [this](HWND /*owner*/) { return importProfileFromFile(app_); };
+        actions.editResolution =
+            onShown([this](HWND owner) { return runResolutionDialog(instance_, owner, app_); });
+        actions.exportProfile = onShown([this](HWND) { return exportProfileToFile(app_); });
+        actions.importProfile = onShown([this](HWND) { return importProfileFromFile(app_); });
     }
-    runPropertiesDialog(instance_, mainWindow_, actions);
+    runPropertiesDialog(instance_, mainWindow_, actions, propertiesSize_);
+}
+
+void Shell::choosePaneFont() {
+    const Box* box = boxes_.boxAt(boxes_.selectedRow());
+    const bool report = box != nullptr && box->type == kTypeJp2c;
+    const HWND pane = control(IDC_CONTENT);
+    if (pane == nullptr || report == paneFixedPitch_) {
+        return;
+    }
+    if (report && !paneFont_) {
+        paneFont_ = fixedPitchFont(pane);
+    }
+    // The codestream report is a table: its columns line up only in a fixed-pitch font.
+    const HFONT font = report && paneFont_
+                           ? paneFont_.get()
+                           : reinterpret_cast<HFONT>(SendMessageW(panel_, WM_GETFONT, 0, 0));
+    SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    paneFixedPitch_ = report;
 }
 
 void moveControl(HWND parent, HWND control, int left, int top, int right, int bottom,

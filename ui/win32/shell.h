@@ -83,6 +83,10 @@ class Shell {
     // typing goes straight into it.
     void addFromUser();
     void showProperties();
+    // The window moved and sized to fit its monitor's work area (before it is first shown).
+    void fitToMonitor();
+    // The content pane in a fixed-pitch font while it shows the codestream report.
+    void choosePaneFont();
 
     HINSTANCE instance_;
     Win32Platform platform_;
@@ -94,6 +98,9 @@ class Shell {
     HWND statusBar_ = nullptr;
     HWND savedFocus_ = nullptr;
     IdleCounter idle_;
+    UniqueFont paneFont_;  // made on first use; outlives the pane, destroyed with the shell
+    bool paneFixedPitch_ = false;
+    SIZE propertiesSize_{};  // the Properties dialog's size as last closed, for this run
 };
 
 // Moves `control` to the edges given in `parent`'s client coordinates; a zero edge keeps the

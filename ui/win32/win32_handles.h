@@ -18,6 +18,7 @@ struct GdiObjectDeleter {
 };
 
 using UniqueBrush = std::unique_ptr<std::remove_pointer_t<HBRUSH>, GdiObjectDeleter>;
+using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
 
 // The screen's device context for as long as the object lives.
 class ScreenDc {

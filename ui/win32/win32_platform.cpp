@@ -79,33 +79,70 @@ class AddDialog final : public Dialog {
     }
 };
 
+// A visible, enabled dialog (a dialog resource, a message box or a file dialog) of this thread
+// owned by `owner`.
+HWND dialogOwnedBy(HWND owner) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{owner, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            wchar_t className[16] = {};
+            GetClassNameW(window, className, 16);
+            if (GetWindow(window, GW_OWNER) == s.owner && IsWindowVisible(window) &&
+                lstrcmpW(className, L"#32770") == 0) {
+                s.found = window;
+                return IsWindowEnabled(window) ? FALSE : TRUE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 }  // namespace
+
+HWND Win32Platform::owner() const {
+    // A modal dialog disables its owner: follow the disabled windows up to the one that
+    // takes input. The depth bound guards against an ownership cycle.
+    HWND window = mainWindow_;
+    for (int depth = 0; depth < 16 && window != nullptr && !IsWindowEnabled(window); ++depth) {
+        const HWND above = dialogOwnedBy(window);
+        if (above == nullptr) {
+            break;
+        }
+        window = above;
+    }
+    return window;
+}
 
 std::string windowTextUtf8(HWND window) {
     return narrow(readText<std::wstring>(window, GetWindowTextLengthW, GetWindowTextW));
 }
 
 bool Win32Platform::askYesNo(std::string_view caption, std::string_view text) {
-    return MessageBoxW(mainWindow_, widen(text).c_str(), widen(caption).c_str(), MB_YESNO) == IDYES;
+    return MessageBoxW(owner(), widen(text).c_str(), widen(caption).c_str(), MB_YESNO) == IDYES;
 }
 
 void Win32Platform::showErrorBox(std::string_view caption, std::string_view text) {
-    MessageBoxW(mainWindow_, widen(text).c_str(), widen(caption).c_str(), MB_OK | MB_ICONERROR);
+    MessageBoxW(owner(), widen(text).c_str(), widen(caption).c_str(), MB_OK | MB_ICONERROR);
 }
 
 std::optional<std::string> Win32Platform::chooseOpenFile(const FileDialogRequest& request) {
-    return runFileDialog(mainWindow_, request, false);
+    return runFileDialog(owner(), request, false);
 }
 
 std::optional<std::string> Win32Platform::chooseSaveFile(const FileDialogRequest& request) {
-    return runFileDialog(mainWindow_, request, true);
+    return runFileDialog(owner(), request, true);
 }
 
 int Win32Platform::runAddDialog() {
-    // Owned by the main window, so the document cannot change under the command while the
-    // dialog is open.
+    // Modal, so the document cannot change under the command while the dialog is open.
     AddDialog dialog;
-    const INT_PTR id = dialog.runModal(instance_, IDD_ADD, mainWindow_);
+    const INT_PTR id = dialog.runModal(instance_, IDD_ADD, owner());
     return id != IDCANCEL ? static_cast<int>(id) : IDC_ADD_CANCEL;
 }
 

@@ -10,7 +10,7 @@ namespace bq::win32 {
 std::string windowTextUtf8(HWND window);
 
 // The editor's Platform over USER32 and COMDLG32: message boxes and file dialogs owned by
-// the main window, the Add dialog, and the panel's controls by id.
+// the window they are asked from, the Add dialog, and the panel's controls by id.
 class Win32Platform final : public Platform {
   public:
     explicit Win32Platform(HINSTANCE instance) : instance_(instance) {}
@@ -38,6 +38,11 @@ class Win32Platform final : public Platform {
     void enableControl(int id, bool enabled) override;
     bool isControlEnabled(int id) override;
     void setReadOnly(int id, bool readOnly) override;
+
+    // The window new message boxes and dialogs belong to: the innermost dialog open over the
+    // main window, else the main window. Owned by anything less, a message box would give
+    // the windows below that dialog back their input when it closes.
+    HWND owner() const;
 
   private:
     HWND control(int id) const { return panel_ != nullptr ? GetDlgItem(panel_, id) : nullptr; }
