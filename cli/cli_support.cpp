@@ -7,9 +7,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "box/box.h"
 #include "cli/output.h"
-#include "stream/file_stream.h"
 #include "stream/input_file.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"

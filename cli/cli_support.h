@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "box/box.h"
 #include "cli/cli_platform.h"
 #include "stream/input_file.h"
 #include "ui/app.h"

@@ -9,7 +9,6 @@
 #include <string>
 #include <string_view>
 
-#include "box/box.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "ui/commands.h"

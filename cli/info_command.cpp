@@ -5,7 +5,9 @@
 // reached as ./NAME).
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -14,7 +16,7 @@
 #include "cli/output.h"
 #include "describe/describe_box.h"
 #include "describe/describe_file.h"
-#include "stream/file_stream.h"
+#include "stream/utf8_path.h"
 #include "ui/save_document.h"
 
 namespace bq::cli {
@@ -27,9 +29,9 @@ using Json = nlohmann::ordered_json;
 Description withFile(const std::string& path, Description description) {
     Description out;
     out.fields["file"] = path;
-    FileStream file;
-    if (file.open(path, "rb")) {
-        out.fields["fileSize"] = file.size();
+    std::error_code error;
+    if (const std::uintmax_t size = std::filesystem::file_size(pathFromUtf8(path), error); !error) {
+        out.fields["fileSize"] = size;
     }
     out.fields.update(description.fields);
     out.warnings = std::move(description.warnings);

@@ -58,8 +58,8 @@ std::optional<std::size_t> colrArgument(Session& session, const CliArgs& args, b
     return static_cast<std::size_t>(*index);
 }
 
-// The change left when an App command failed: its message went through showError.
-int changed(bool done) {
+// The exit code of an App command: a failure's message has gone through showError already.
+int exitCodeOf(bool done) {
     return done ? kExitOk : kExitFailure;
 }
 
@@ -111,7 +111,7 @@ int editResolution(Session& session, const CliArgs& args) {
             return code;
         }
     }
-    return changed(setResolution(session.app, capture, display));
+    return exitCodeOf(setResolution(session.app, capture, display));
 }
 
 int editIcc(Session& session, const CliArgs& args) {
@@ -139,7 +139,7 @@ int editIcc(Session& session, const CliArgs& args) {
         return kExitFailure;
     }
     const auto* first = reinterpret_cast<const std::uint8_t*>(bytes->data());
-    return changed(importColourProfile(session.app, colr, std::span(first, bytes->size())));
+    return exitCodeOf(importColourProfile(session.app, colr, std::span(first, bytes->size())));
 }
 
 int editXmp(Session& session, const CliArgs& args) {
@@ -163,7 +163,7 @@ int editXmp(Session& session, const CliArgs& args) {
             return kExitFailure;
         }
     }
-    return changed(setXmpPacket(session.app, *packet));
+    return exitCodeOf(setXmpPacket(session.app, *packet));
 }
 
 int runResolution(const CliArgs& args) {

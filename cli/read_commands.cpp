@@ -7,7 +7,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include "box/box.h"
 #include "cli/cli_commands.h"
 #include "cli/output.h"
 #include "ui/commands.h"

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "box/box.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "cli/command_table.h"

@@ -35,6 +35,8 @@
 #define IDM_PROPERTIES 40004
 #define IDM_ADD_XMP 40005
 #define IDM_SET_GEOREF 40006
+#define IDM_UNDO 40007
+#define IDM_REDO 40008
 
 // The Properties dialog: the box's description and its Close button (IDCANCEL).
 #define IDD_PROPERTIES 135

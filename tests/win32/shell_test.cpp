@@ -539,6 +539,57 @@ TEST_F(ShellTest, TheDeleteKeyInTheListDeletesTheAssociationWithItsChildrenOnceC
     EXPECT_NE(question.find("This box has child boxes. Delete? "), std::string::npos) << question;
 }
 
+TEST_F(ShellTest, CtrlZBringsBackADeletedAssociationAndCtrlYDeletesItAgain) {
+    openSample();
+    std::vector<std::string> before;
+    const auto cells = [this] {
+        std::vector<std::string> all;
+        for (int row = 0; row < rowCount(); ++row) {
+            for (int column = 0; column < 3; ++column) {
+                all.push_back(cell(row, column));
+            }
+        }
+        return all;
+    };
+    Driver driver;
+    driver.then("Delete on the outer association", [&] {
+        before = cells();
+        clickRow(kOuterAsocRow);
+        SetFocus(list());
+        PostMessageA(list(), WM_KEYDOWN, VK_DELETE, 0);
+        return true;
+    });
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    driver.then("deleted, then Ctrl+Z", [&] {
+        if (rowCount() != kSampleRows - 8) {
+            return false;
+        }
+        pressKeys({VK_CONTROL, 'Z'});
+        return true;
+    });
+    driver.then("back as it was", [&] {
+        if (rowCount() != kSampleRows) {
+            return false;
+        }
+        EXPECT_EQ(cells(), before);
+        EXPECT_EQ(selectedRow(), kOuterAsocRow);
+        EXPECT_EQ(title(), "Boxquill v1.1.363");
+        pressKeys({VK_CONTROL, 'Y'});
+        return true;
+    });
+    driver.then("deleted again", [&] {
+        if (rowCount() != kSampleRows - 8) {
+            return false;
+        }
+        EXPECT_EQ(title(), "Boxquill* v1.1.363");
+        return true;
+    });
+    closeWhenDone(driver);
+    answerMessageBox(driver, "Confirmation", IDYES, nullptr);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_TRUE(driver.done());
+}
+
 TEST_F(ShellTest, AltEnterShowsThePropertiesOfTheRowAndEscapeGivesTheFocusBackToTheList) {
     openSample();
     std::string shown;
@@ -636,10 +687,10 @@ TEST_F(ShellTest, TheListsContextMenuOpensByKeyOrAtTheRowClickedWhichItSelects) 
     EXPECT_EQ(shell_->messageLoop(), 1);
     // The file type box is locked: no Delete and no payload Load, as on the panel.
     const auto itemsOf = [](bool unlocked) {
-        return Items{{"&Properties…\tAlt+Enter", true}, {"&Add…\tIns", true},
-                     {"&Delete\tDel", unlocked},        {"&Load payload…", unlocked},
-                     {"&Save payload…", true},          {"Add &XMP packet", true},
-                     {"Set &georeferencing…", true}};
+        return Items{
+            {"&Properties…\tAlt+Enter", true}, {"&Add…\tIns", true},     {"&Delete\tDel", unlocked},
+            {"&Load payload…", unlocked},      {"&Save payload…", true}, {"Add &XMP packet", true},
+            {"Set &georeferencing…", true},    {"&Undo\tCtrl+Z", false}, {"&Redo\tCtrl+Y", false}};
     };
     EXPECT_EQ(byKey, itemsOf(true));
     EXPECT_EQ(byClick, itemsOf(false));

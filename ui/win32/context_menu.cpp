@@ -32,6 +32,8 @@ constexpr MenuItem kListMenu[] = {
     {IDC_PAYLOAD_SAVE, L"&Save payload\u2026"},
     {IDM_ADD_XMP, L"Add &XMP packet"},
     {IDM_SET_GEOREF, L"Set &georeferencing\u2026"},
+    {IDM_UNDO, L"&Undo\tCtrl+Z"},
+    {IDM_REDO, L"&Redo\tCtrl+Y"},
 };
 
 }  // namespace
@@ -43,7 +45,7 @@ int trackListMenu(HWND owner, POINT at, const std::function<bool(int command)>& 
     }
     for (const MenuItem& item : kListMenu) {
         const UINT state = enabled(item.command) ? MF_ENABLED : MF_GRAYED;
-        if (item.command == IDM_ADD_XMP) {
+        if (item.command == IDM_ADD_XMP || item.command == IDM_UNDO) {
             AppendMenuW(menu.get(), MF_SEPARATOR, 0, nullptr);
         }
         AppendMenuW(menu.get(), MF_STRING | state, static_cast<UINT_PTR>(item.command), item.text);

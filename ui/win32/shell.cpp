@@ -15,6 +15,7 @@
 #include "ui/open_document.h"
 #include "ui/properties.h"
 #include "ui/save_document.h"
+#include "ui/undo.h"
 #include "ui/win32/context_menu.h"
 #include "ui/win32/georef_dialog.h"
 #include "ui/win32/metadata_dialogs.h"
@@ -313,6 +314,14 @@ bool Shell::onAccelerator(int commandId) {
         case IDM_PROPERTIES:
             showProperties();
             return true;
+        case IDM_UNDO:
+            // Anywhere in the window, the pane too: typing there is a step of the document's
+            // history, so the edit control's own undo would disagree with it.
+            undo(app_);
+            return true;
+        case IDM_REDO:
+            redo(app_);
+            return true;
         default:
             return false;
     }
@@ -452,6 +461,10 @@ void Shell::onListContextMenu(LPARAM lParam) {
                 return platform_.isControlEnabled(IDC_ADD) && jp2HeaderRow(boxes_) >= 0;
             case IDC_PAYLOAD_SAVE:
                 return canExportPayload(boxes_);
+            case IDM_UNDO:
+                return canUndo(app_);
+            case IDM_REDO:
+                return canRedo(app_);
             default:
                 return platform_.isControlEnabled(id);
         }
@@ -479,6 +492,12 @@ void Shell::runListCommand(int command) {
             break;
         case IDC_PAYLOAD_SAVE:
             exportBoxPayload(app_);
+            break;
+        case IDM_UNDO:
+            undo(app_);
+            break;
+        case IDM_REDO:
+            redo(app_);
             break;
         default:
             panelCommand(app_, command, BN_CLICKED);
