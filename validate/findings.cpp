@@ -1,0 +1,42 @@
+#include "validate/findings.h"
+
+#include <algorithm>
+
+namespace bq {
+
+bool Findings::check(std::string_view test, bool ok, Severity severity, std::string_view message,
+                     std::string_view box, std::optional<std::uint64_t> offset) {
+    if (ran_.find(test) == ran_.end()) {
+        ran_.emplace(test);
+    }
+    if (!ok) {
+        if (failed_.find(test) == failed_.end()) {
+            failed_.emplace(test);
+        }
+        findings_.push_back(
+            {std::string(test), severity, std::string(message), std::string(box), offset, {}});
+    }
+    return ok;
+}
+
+std::vector<std::string> Findings::passed() const {
+    std::vector<std::string> names;
+    for (const std::string& name : ran_) {
+        if (failed_.find(name) == failed_.end()) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+bool Findings::hasErrors() const {
+    return count(Severity::Error) > 0;
+}
+
+std::size_t Findings::count(Severity severity) const {
+    return static_cast<std::size_t>(
+        std::count_if(findings_.begin(), findings_.end(),
+                      [severity](const Finding& finding) { return finding.severity == severity; }));
+}
+
+}  // namespace bq
