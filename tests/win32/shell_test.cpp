@@ -1,6 +1,7 @@
 // The program end to end under Wine: the shell in-process, read back and driven by messages,
 // real message boxes and file dialogs answered from a timer.
 #include <windows.h>
+#include <algorithm>
 
 #include <commctrl.h>
 #include <shlobj.h>  // DROPFILES
@@ -552,7 +553,10 @@ TEST_F(ShellTest, CtrlZBringsBackADeletedAssociationAndCtrlYDeletesItAgain) {
         return all;
     };
     Driver driver;
-    driver.then("Delete on the outer association", [&] {
+    driver.then("the association sizes refreshed, then Delete on the outer association", [&] {
+        if (cell(kOuterAsocRow, 2) == "0") {
+            return false;  // the idle pass has not summed them yet
+        }
         before = cells();
         clickRow(kOuterAsocRow);
         SetFocus(list());
@@ -965,7 +969,9 @@ TEST_F(ShellTest, SetGeoreferencingFromAWorldFileRefusesABadEpsgCodeThenWritesBo
         if (items.empty()) {
             return false;
         }
-        EXPECT_EQ(items.back(), std::make_pair(std::string("Set &georeferencing…"), true));
+        EXPECT_NE(std::find(items.begin(), items.end(),
+                            std::make_pair(std::string("Set &georeferencing…"), true)),
+                  items.end());
         pressKeys({'G'});
         return true;
     });
