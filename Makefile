@@ -2,11 +2,13 @@
 JOBS ?= $(shell nproc)
 PRESETS := native sanitize windows
 
-# Debian packages the build and the tests need; `make deps` installs the missing ones.
+# Debian packages the build, the tests and the benchmarks (their peers: ExifTool, jpylyzer)
+# need; `make deps` installs the missing ones.
 DEB_PACKAGES := cmake g++ make googletest libgtest-dev nlohmann-json3-dev \
 	mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
 	wine wine64 xvfb xauth imagemagick clang libclang-rt-14-dev \
-	gdal-bin libopenjp2-tools python3 time librapidxml-dev libcli11-dev bsdutils
+	gdal-bin libopenjp2-tools python3 time librapidxml-dev libcli11-dev bsdutils \
+	libimage-exiftool-perl python3-jpylyzer
 
 .PHONY: all deps build test run screenshots fuzz fuzz-smoke bench format clean $(addprefix build-,$(PRESETS)) \
 	$(addprefix test-,$(PRESETS))

@@ -326,8 +326,8 @@ std::optional<std::string> inputText(Session& session, InputBytes input, const s
             break;
         case InputError::HoldsNul:
             session.report("couldn't read " + name +
-                           ": it holds a NUL byte, which an XML or label box cannot keep: it may "
-                           "be UTF-16 text; save it as UTF-8");
+                           ": it holds a NUL byte, which XML and label text cannot keep: it may be "
+                           "UTF-16 text; save it as UTF-8");
             break;
     }
     return std::nullopt;

@@ -158,7 +158,8 @@ int editXmp(Session& session, const CliArgs& args) {
     }
     std::optional<std::string> packet = args.setText;
     if (args.setFile) {
-        packet = readWholeFile(session, *args.setFile);
+        // A packet is text: refused at its first NUL, so a stream of zeros is not read on.
+        packet = inputText(session, readTextInput(*args.setFile, kMaxHeldPayload), *args.setFile);
         if (!packet) {
             return kExitFailure;
         }

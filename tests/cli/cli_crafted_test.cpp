@@ -65,7 +65,7 @@ const CraftedCase kCases[] = {
     {"Utf16XmpIsNamedAsSuch",
      "printf '\\377\\376<\\000x\\000/\\000>\\000' > u.xmp && "
      "$CLI xmp in.jp2 --set-file u.xmp -o o.jp2",
-     1, "UTF-16 text, by its byte order mark (save it as UTF-8)", "u.xmp"},
+     1, "it may be UTF-16 text; save it as UTF-8", "u.xmp"},
     // Scripts and streams
     // A run writes its output only, and only once every line succeeded: a line that would
     // write a file of its own (here over the run's source) or print is refused.
@@ -84,6 +84,8 @@ const CraftedCase kCases[] = {
     // An endless stream of zeros is refused at its first byte, not read to the box's limit.
     {"ZerosForATextAreRefusedAtTheFirstNul",
      "cat /dev/zero | $CLI add in.jp2 xml --text-file /dev/stdin -o o.jp2", 1, "a NUL byte"},
+    {"ZerosForAnXmpPacketAreRefusedAtTheFirstNul",
+     "cat /dev/zero | $CLI xmp in.jp2 --set-file /dev/stdin -o o.jp2", 1, "a NUL byte"},
     {"ZerosLoadedIntoALabelAreRefusedAtTheFirstNul",
      "cat /dev/zero | $CLI add in.jp2 label --import /dev/stdin -o o.jp2", 1, "NUL bytes"},
     // A streamed payload goes to a temporary file, not memory: peak memory stays far below it.
