@@ -44,4 +44,13 @@ void checkXmlBox(ByteStream& stream, const BoxAt& box, Findings& findings);
 void checkUuidBox(ByteStream& stream, const BoxAt& box, Findings& findings);
 void checkUuidInfoBox(ByteStream& stream, const BoxAt& box, Findings& findings);
 
+// The JPX rules over the top-level boxes of a file of `fileSize` bytes.
+void checkJpx(ByteStream& stream, const std::vector<BoxAt>& boxes, std::uint64_t fileSize,
+              Findings& findings);
+// An association box (its boxes `inner`) and a label box, wherever they stand.
+void checkAssociation(const BoxAt& box, const std::vector<BoxAt>& inner, Findings& findings);
+void checkLabelBox(ByteStream& stream, const BoxAt& box, Findings& findings);
+// Whether the bytes are UTF-8.
+bool isUtf8(std::span<const std::uint8_t> bytes);
+
 }  // namespace bq

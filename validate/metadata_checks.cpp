@@ -38,7 +38,9 @@ void checkXmlText(std::span<const std::uint8_t> bytes, const BoxAt& box, Finding
     findings.error("containsWellformedXML", problem.empty(), problem, box.path, box.offset);
 }
 
-bool validUtf8(std::span<const std::uint8_t> bytes) {
+}  // namespace
+
+bool isUtf8(std::span<const std::uint8_t> bytes) {
     std::size_t i = 0;
     while (i < bytes.size()) {
         const std::uint8_t lead = bytes[i];
@@ -60,6 +62,8 @@ bool validUtf8(std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+namespace {
+
 void checkUrl(std::span<const std::uint8_t> payload, const BoxAt& box, Findings& findings) {
     const auto error = [&](std::string_view test, bool ok, const std::string& message) {
         return findings.error(test, ok, message, box.path, box.offset);
@@ -73,7 +77,7 @@ void checkUrl(std::span<const std::uint8_t> payload, const BoxAt& box, Findings&
     const auto location = payload.subspan(4);
     const bool terminated = !location.empty() && location.back() == 0;
     error("locHasNullTerminator", terminated, "location without its terminating null");
-    error("locIsUTF8", validUtf8(terminated ? location.first(location.size() - 1) : location),
+    error("locIsUTF8", isUtf8(terminated ? location.first(location.size() - 1) : location),
           "location is not UTF-8");
 }
 

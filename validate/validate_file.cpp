@@ -19,7 +19,7 @@ namespace {
 constexpr std::uint32_t kBrandJpm = fourCC("jpm ");
 
 // Rows as `list` numbers them: every top-level box after the signature, each association followed
-// by the boxes nested in it. Nested XML boxes are checked on the way.
+// by the boxes nested in it. Associations, labels and nested XML boxes are checked on the way.
 void numberRows(ByteStream& stream, std::vector<BoxAt>& boxes, int depth, int& next,
                 std::map<std::uint64_t, int>& rows, Findings& findings) {
     for (BoxAt& box : boxes) {
@@ -32,10 +32,14 @@ void numberRows(ByteStream& stream, std::vector<BoxAt>& boxes, int depth, int& n
         if (depth > 0 && box.type == kTypeXml) {
             checkXmlBox(stream, box, findings);
         }
+        if (box.type == kTypeLbl) {
+            checkLabelBox(stream, box, findings);
+        }
         if (box.type == kTypeAsoc && depth < kMaxCheckedDepth) {
             std::vector<BoxAt> inner =
                 walkBoxes(stream, box.payloadOffset, box.payloadOffset + box.payloadLength,
                           box.path, findings);
+            checkAssociation(box, inner, findings);
             numberRows(stream, inner, depth + 1, next, rows, findings);
         }
     }
@@ -118,6 +122,9 @@ void checkBoxes(ByteStream& stream, std::uint64_t size, ValidationReport& report
         }
     }
     checkTopLevel(boxes, header, rules, findings);
+    if (rules == Rules::Jpx) {
+        checkJpx(stream, boxes, size, findings);
+    }
     if (report.format == "jpm") {
         findings.error("formatIsJp2OrJpx", false,
                        "a JPM (compound image) file, which this check does not cover", "ftyp");

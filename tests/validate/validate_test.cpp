@@ -45,6 +45,19 @@ Bytes res(const Bytes& resc) {
     return concat({kHeader, boxBytes("res ", boxBytes("resc", resc))});
 }
 
+const Bytes kJpxType = concat({textBytes("jpx "), u32Bytes(0), textBytes("jp2 jpx ")});
+// ML 1, FUAM, DCM, one standard feature (5) with its mask, no vendor feature.
+const Bytes kRreq = boxBytes("rreq", {1, 0xFF, 0xFF, 0, 1, 0, 5, 0x80, 0, 0});
+Bytes jpx(const Bytes& extra, const Bytes& rreq = kRreq) {
+    return concat({kSignatureBytes, boxBytes("ftyp", kJpxType), rreq, boxBytes("jp2h", kHeader),
+                   extra, boxBytes("jp2c", {0xFF, 0x4F, 0xFF, 0xD9})});
+}
+// A fragment table of one fragment: offset, length, data reference.
+Bytes ftbl(std::uint32_t offset, std::uint16_t reference) {
+    return boxBytes("ftbl", boxBytes("flst", concat({u16Bytes(1), u32Bytes(0), u32Bytes(offset),
+                                                     u32Bytes(10), u16Bytes(reference)})));
+}
+
 struct Row {
     const char* name;
     Bytes file;
@@ -102,6 +115,21 @@ const Row kRows[] = {
      concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload), boxBytes("jp2c", {}),
              boxBytes("jp2h", kHeader)}),
      "locationJP2HeaderBoxIsValid", Severity::Error, "jp2"},
+    {"emptyAssociation", jp2(kHeader, boxBytes("asoc", {})), "associationIsNotEmpty",
+     Severity::Error, "jp2"},
+    {"labelNotUtf8", jp2(kHeader, boxBytes("asoc", boxBytes("lbl ", {0xC3, 0x28}))), "labelIsUTF8",
+     Severity::Error, "jp2"},
+    {"jpxWithoutRreq", jpx({}, {}), "containsReaderRequirementsBox", Severity::Error, "jpx"},
+    {"maskLength", jpx({}, boxBytes("rreq", {3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})),
+     "maskLengthIsValid", Severity::Error, "jpx"},
+    {"rreqShort", jpx({}, boxBytes("rreq", {1, 0xFF, 0xFF, 0, 2, 0, 5, 0x80, 0, 0})),
+     "boxLengthIsValid", Severity::Error, "jpx"},
+    {"fragmentOutside", jpx(ftbl(1000, 0)), "fragmentIsInsideFile", Severity::Error, "jpx"},
+    {"noDataReference", jpx(ftbl(0, 1)), "dataReferenceExists", Severity::Error, "jpx"},
+    {"jpchColourFirst", jpx(boxBytes("jpch", concat({colr(), ihdr()}))),
+     "firstCodestreamHeaderBoxIsImageHeaderBox", Severity::Error, "jpx"},
+    {"jpchTooMany", jpx(concat({boxBytes("jpch", ihdr()), boxBytes("jpch", ihdr())})),
+     "codestreamHeaderCountIsValid", Severity::Error, "jpx"},
 };
 
 class ValidateRow : public testing::TestWithParam<Row> {};
@@ -136,6 +164,22 @@ TEST(Validate, SamplesHaveNoError) {
         }
         EXPECT_TRUE(report.valid()) << name << "\n" << seen;
         EXPECT_EQ(report.format, "jp2");
+    }
+}
+
+TEST(Validate, JpxMadeOfAValidJp2HasNoError) {
+    // tiled.jp2 with a JPX file type and a reader requirements box after it.
+    const Bytes sample = readFile(std::string(BOXQUILL_SOURCE_DIR) + "/samples/tiled.jp2");
+    ASSERT_GT(sample.size(), 32u);
+    const Bytes file =
+        concat({Bytes(sample.begin(), sample.begin() + 12), boxBytes("ftyp", kJpxType), kRreq,
+                Bytes(sample.begin() + 32, sample.end())});
+    MemoryStream stream;
+    stream.attach(file.data(), static_cast<std::uint32_t>(file.size()));
+    const ValidationReport report = validateStream(stream, file.size());
+    EXPECT_EQ(report.format, "jpx");
+    for (const Finding& finding : report.findings.all()) {
+        ADD_FAILURE() << finding.test << ": " << finding.message;
     }
 }
 
