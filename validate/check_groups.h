@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "formats/jp2_header_boxes.h"
@@ -50,6 +51,15 @@ void checkJpx(ByteStream& stream, const std::vector<BoxAt>& boxes, std::uint64_t
 // An association box (its boxes `inner`) and a label box, wherever they stand.
 void checkAssociation(const BoxAt& box, const std::vector<BoxAt>& inner, Findings& findings);
 void checkLabelBox(ByteStream& stream, const BoxAt& box, Findings& findings);
+// The boxes that georeference the image: the first GeoJP2 uuid box, and the XML box of the
+// "gml.root-instance" association inside "gml.data".
+struct GeoBoxes {
+    std::optional<BoxAt> geoJp2;
+    std::optional<BoxAt> gmlRootInstance;
+};
+void checkGeoreferencing(ByteStream& stream, const GeoBoxes& geo, Findings& findings);
+// An XML box's text without the NUL bytes some writers end it with.
+std::string_view xmlTextOf(std::span<const std::uint8_t> bytes);
 // Whether the bytes are UTF-8.
 bool isUtf8(std::span<const std::uint8_t> bytes);
 

@@ -26,19 +26,23 @@ std::string n(std::uint64_t value) {
 void checkXmlText(std::span<const std::uint8_t> bytes, const BoxAt& box, Findings& findings) {
     // Some writers end the text with a NUL as a C string would: a fault of its own, kept
     // apart from the XML's so that such files stay readable as the XML they hold.
-    std::size_t length = bytes.size();
-    while (length > 0 && bytes[length - 1] == 0) {
-        --length;
-    }
-    findings.warning("xmlHasNoTrailingNull", length == bytes.size(),
-                     std::to_string(bytes.size() - length) + " NUL bytes after the XML", box.path,
-                     box.offset);
-    const std::string problem =
-        xmlProblem(std::string_view(reinterpret_cast<const char*>(bytes.data()), length));
+    const std::string_view text = xmlTextOf(bytes);
+    findings.warning("xmlHasNoTrailingNull", text.size() == bytes.size(),
+                     std::to_string(bytes.size() - text.size()) + " NUL bytes after the XML",
+                     box.path, box.offset);
+    const std::string problem = xmlProblem(text);
     findings.error("containsWellformedXML", problem.empty(), problem, box.path, box.offset);
 }
 
 }  // namespace
+
+std::string_view xmlTextOf(std::span<const std::uint8_t> bytes) {
+    std::size_t length = bytes.size();
+    while (length > 0 && bytes[length - 1] == 0) {
+        --length;
+    }
+    return {reinterpret_cast<const char*>(bytes.data()), length};
+}
 
 bool isUtf8(std::span<const std::uint8_t> bytes) {
     std::size_t i = 0;

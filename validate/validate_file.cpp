@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <map>
+#include <string>
 #include <vector>
 
+#include "formats/geotiff.h"
 #include "stream/box_type.h"
 #include "stream/byte_reader.h"
 #include "stream/file_stream.h"
@@ -18,29 +20,78 @@ namespace {
 
 constexpr std::uint32_t kBrandJpm = fourCC("jpm ");
 
-// Rows as `list` numbers them: every top-level box after the signature, each association followed
-// by the boxes nested in it. Associations, labels and nested XML boxes are checked on the way.
-void numberRows(ByteStream& stream, std::vector<BoxAt>& boxes, int depth, int& next,
-                std::map<std::uint64_t, int>& rows, Findings& findings) {
+// The text of the first label box among `boxes`, without trailing NULs; empty when there is
+// none.
+std::string firstLabel(ByteStream& stream, const std::vector<BoxAt>& boxes) {
+    for (const BoxAt& box : boxes) {
+        if (box.type == kTypeLbl && box.payloadLength <= kMaxCheckedPayload) {
+            std::string text(static_cast<std::size_t>(box.payloadLength), '\0');
+            if (stream.seek(box.payloadOffset) && !text.empty()) {
+                stream.readBytes(reinterpret_cast<std::uint8_t*>(text.data()),
+                                 static_cast<std::uint32_t>(text.size()));
+            }
+            if (!stream.good()) {
+                return {};
+            }
+            // Writers often end a label with a NUL, as a C string.
+            while (!text.empty() && text.back() == '\0') {
+                text.pop_back();
+            }
+            return text;
+        }
+    }
+    return {};
+}
+
+// What a walk of the rows gathers: the row of each box's offset, and the boxes that
+// georeference the image.
+struct RowWalk {
+    ByteStream& stream;
+    Findings& findings;
+    int next = 0;
+    std::map<std::uint64_t, int> rows;
+    std::vector<std::string> labels;  // of the associations enclosing the boxes walked
+    GeoBoxes geo;
+};
+
+// Rows as `list` numbers them: every top-level box after the signature, each association
+// followed by the boxes nested in it. Associations, labels and nested XML boxes are checked
+// on the way.
+void numberRows(std::vector<BoxAt>& boxes, RowWalk& walk) {
+    const std::size_t depth = walk.labels.size();
     for (BoxAt& box : boxes) {
         // The signature box opening the file is the file's own, not a row.
         if (box.type == kTypeSignature && box.offset == 0) {
             continue;
         }
-        box.row = next++;
-        rows.emplace(box.offset, *box.row);
+        box.row = walk.next++;
+        walk.rows.emplace(box.offset, *box.row);
         if (depth > 0 && box.type == kTypeXml) {
-            checkXmlBox(stream, box, findings);
+            checkXmlBox(walk.stream, box, walk.findings);
+            if (depth >= 2 && walk.labels[depth - 1] == "gml.root-instance" &&
+                walk.labels[depth - 2] == "gml.data" && !walk.geo.gmlRootInstance) {
+                walk.geo.gmlRootInstance = box;
+            }
+        }
+        if (depth == 0 && box.type == kTypeUuid && !walk.geo.geoJp2 &&
+            box.payloadLength >= kGeoJp2Identifier.size() && walk.stream.seek(box.payloadOffset)) {
+            std::array<std::uint8_t, 16> id{};
+            walk.stream.readBytes(id.data(), 16);
+            if (walk.stream.good() && id == kGeoJp2Identifier) {
+                walk.geo.geoJp2 = box;
+            }
         }
         if (box.type == kTypeLbl) {
-            checkLabelBox(stream, box, findings);
+            checkLabelBox(walk.stream, box, walk.findings);
         }
         if (box.type == kTypeAsoc && depth < kMaxCheckedDepth) {
             std::vector<BoxAt> inner =
-                walkBoxes(stream, box.payloadOffset, box.payloadOffset + box.payloadLength,
-                          box.path, findings);
-            checkAssociation(box, inner, findings);
-            numberRows(stream, inner, depth + 1, next, rows, findings);
+                walkBoxes(walk.stream, box.payloadOffset, box.payloadOffset + box.payloadLength,
+                          box.path, walk.findings);
+            checkAssociation(box, inner, walk.findings);
+            walk.labels.push_back(firstLabel(walk.stream, inner));
+            numberRows(inner, walk);
+            walk.labels.pop_back();
         }
     }
 }
@@ -63,9 +114,8 @@ std::string foreignFormat(const std::array<std::uint8_t, 4>& head, std::uint64_t
 void checkBoxes(ByteStream& stream, std::uint64_t size, ValidationReport& report) {
     Findings& findings = report.findings;
     std::vector<BoxAt> boxes = walkBoxes(stream, 0, size, {}, findings);
-    std::map<std::uint64_t, int> rows;
-    int next = 0;
-    numberRows(stream, boxes, 0, next, rows, findings);
+    RowWalk walk{stream, findings, 0, {}, {}, {}};
+    numberRows(boxes, walk);
 
     Rules rules = Rules::Jp2;
     report.format = "jp2";
@@ -122,6 +172,7 @@ void checkBoxes(ByteStream& stream, std::uint64_t size, ValidationReport& report
         }
     }
     checkTopLevel(boxes, header, rules, findings);
+    checkGeoreferencing(stream, walk.geo, findings);
     if (rules == Rules::Jpx) {
         checkJpx(stream, boxes, size, findings);
     }
@@ -131,7 +182,7 @@ void checkBoxes(ByteStream& stream, std::uint64_t size, ValidationReport& report
     }
     for (Finding& finding : findings.all()) {
         if (finding.offset) {
-            if (const auto row = rows.find(*finding.offset); row != rows.end()) {
+            if (const auto row = walk.rows.find(*finding.offset); row != walk.rows.end()) {
                 finding.row = row->second;
             }
         }

@@ -183,6 +183,38 @@ TEST(Validate, JpxMadeOfAValidJp2HasNoError) {
     }
 }
 
+// geo-gmljp2.jp2 with one byte of its GML root instance changed; lengths stay.
+Bytes editedGml(std::string_view from, std::string_view to) {
+    Bytes file = readFile(std::string(BOXQUILL_SOURCE_DIR) + "/samples/geo-gmljp2.jp2");
+    const auto at = std::search(file.begin(), file.end(), from.begin(), from.end());
+    EXPECT_NE(at, file.end());
+    if (at != file.end()) {
+        std::copy(to.begin(), to.end(), at);
+    }
+    return file;
+}
+
+TEST(Validate, GmlRootInstanceAndItsAgreementWithGeoJp2) {
+    const struct {
+        Bytes file;
+        const char* test;
+        Severity severity;
+    } cases[] = {
+        {editedGml("<gml:pos>46.9995", "<gml:pos>56.9995"), "geoJp2AgreesWithGmlJp2",
+         Severity::Warning},
+        {editedGml("</gml:pos>", "</gml:pas>"), "gmlRootInstanceIsWellformed", Severity::Error},
+    };
+    for (const auto& row : cases) {
+        MemoryStream stream;
+        stream.attach(row.file.data(), static_cast<std::uint32_t>(row.file.size()));
+        const ValidationReport report = validateStream(stream, row.file.size());
+        const auto& all = report.findings.all();
+        EXPECT_TRUE(std::any_of(all.begin(), all.end(), [&](const Finding& finding) {
+            return finding.test == row.test && finding.severity == row.severity;
+        })) << row.test;
+    }
+}
+
 TEST(Validate, FindingsNameTheRowOfTopLevelBoxes) {
     const Bytes file = jp2(kHeader, boxBytes("xml ", textBytes("<a>")));
     MemoryStream stream;
