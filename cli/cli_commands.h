@@ -22,7 +22,9 @@ int runInfo(const CliArgs& args);        // info FILE... [--json] | info FILE IN
 int runResolution(const CliArgs& args);  // resolution FILE [--capture ...] ... -o OUT
 int runIcc(const CliArgs& args);         // icc FILE (--export OUT | --import IN -o OUT)
 int runXmp(const CliArgs& args);         // xmp FILE [(--set-file F | --set-text T) -o OUT]
-int runGeoref(const CliArgs& args);      // georef FILE (--from G | --world W --epsg C) ... -o OUT
+int runGeoref(const CliArgs& args);
+int runCheck(const CliArgs& args);  // check FILE... [--json] [--all]      // georef FILE (--from G
+                                    // | --world W --epsg C) ... -o OUT
 
 // Opens FILE, runs `change` with the positionals after FILE, and saves to OUT when the change
 // succeeded and -o was given.

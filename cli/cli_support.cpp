@@ -36,6 +36,7 @@ constexpr OptionName kOptionNames[] = {
     {"--set-text", kOptSetText, true}, {"--from", kOptFrom, true},
     {"--world", kOptWorld, true},      {"--epsg", kOptEpsg, true},
     {"--gml", kOptGml, false},         {"--geojp2", kOptGeoJp2, false},
+    {"--all", kOptAll, false},
 };
 
 std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
@@ -87,6 +88,8 @@ bool* flagSlot(CliArgs& args, CliOption bit) {
             return &args.gml;
         case kOptGeoJp2:
             return &args.geoJp2;
+        case kOptAll:
+            return &args.all;
         default:
             return nullptr;
     }

@@ -42,6 +42,7 @@ enum CliOption : unsigned {
     kOptEpsg = 1u << 17,     // --epsg CODE
     kOptGml = 1u << 18,      // --gml
     kOptGeoJp2 = 1u << 19,   // --geojp2
+    kOptAll = 1u << 20,      // --all
 };
 
 struct CliArgs {
@@ -67,6 +68,7 @@ struct CliArgs {
     bool yes = false;
     bool gml = false;
     bool geoJp2 = false;
+    bool all = false;
     bool help = false;
     unsigned given = 0;  // the CliOption bits that appeared
 };

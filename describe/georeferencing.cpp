@@ -56,8 +56,10 @@ std::string text(double value) {
     return buffer;
 }
 
-void compare(const Georeferencing& geoJp2, const Georeferencing& gml,
-             std::vector<std::string>& warnings) {
+}  // namespace
+
+void compareGeoreferencing(const Georeferencing& geoJp2, const Georeferencing& gml,
+                           std::vector<std::string>& warnings) {
     if (geoJp2.epsg != gml.epsg) {
         const auto name = [](const std::optional<int>& code) {
             return code ? "EPSG:" + std::to_string(*code) : std::string("no EPSG code");
@@ -79,8 +81,6 @@ void compare(const Georeferencing& geoJp2, const Georeferencing& gml,
                            "), the GeoJP2 box's (" + text(a[1]) + ", " + text(a[5]) + ")");
     }
 }
-
-}  // namespace
 
 std::map<const Box*, std::string> firstLabelTexts(std::span<const Box* const> rows) {
     std::map<const Box*, std::string> labels;
@@ -352,7 +352,7 @@ void describeGeoreferencing(std::span<const Box* const> rows, std::optional<Rast
         }
     }
     if (fromGeoTiff && fromGml) {
-        compare(*fromGeoTiff, *fromGml, warnings);
+        compareGeoreferencing(*fromGeoTiff, *fromGml, warnings);
     }
     description.fields["georeferencing"] = std::move(fields);
 }

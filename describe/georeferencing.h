@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "box/box.h"
 #include "describe/description.h"
@@ -27,6 +28,10 @@ struct Georeferencing {
 
 Georeferencing georeferencingOf(const GeoTiff& geoTiff);
 Georeferencing georeferencingOf(const GmlGrid& grid);
+
+// Where the two disagree (EPSG code, origin, pixel size), one line each.
+void compareGeoreferencing(const Georeferencing& geoJp2, const Georeferencing& gml,
+                           std::vector<std::string>& warnings);
 
 struct RasterSize {
     std::uint32_t width = 0;

@@ -113,12 +113,13 @@ std::optional<IccProfile> decodeIccProfile(std::span<const std::uint8_t> bytes) 
         bytes[36] == 'a' && bytes[37] == 'c' && bytes[38] == 's' && bytes[39] == 'p';
 
     ByteReader tags(bytes.subspan(kHeaderSize));
-    std::uint32_t tagCount = 0;
-    if (!tags.u32(tagCount)) {
+    if (!tags.u32(profile.tagCount)) {
         return profile;
     }
     // Each entry is 12 bytes; the count cannot claim more entries than the bytes hold.
-    const std::size_t entries = std::min<std::size_t>(tagCount, tags.remaining() / 12);
+    const std::size_t entries = std::min<std::size_t>(profile.tagCount, tags.remaining() / 12);
+    profile.tagTableInside = entries == profile.tagCount;
+    profile.tags.reserve(entries);
     for (std::size_t i = 0; i < entries; ++i) {
         std::uint32_t signature = 0;
         std::uint32_t offset = 0;
@@ -126,13 +127,12 @@ std::optional<IccProfile> decodeIccProfile(std::span<const std::uint8_t> bytes) 
         tags.u32(signature);
         tags.u32(offset);
         tags.u32(size);
-        if (signature != kTagDesc) {
-            continue;
-        }
-        if (offset <= bytes.size() && size <= bytes.size() - offset) {
+        profile.tags.push_back(signature);
+        const bool inside = offset <= bytes.size() && size <= bytes.size() - offset;
+        profile.tagTableInside = profile.tagTableInside && inside;
+        if (signature == kTagDesc && inside && !profile.description) {
             profile.description = describeTag(bytes.subspan(offset, size));
         }
-        break;
     }
     return profile;
 }

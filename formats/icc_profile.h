@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace bq {
 
@@ -18,6 +19,11 @@ struct IccProfile {
     std::uint32_t connectionSpace = 0;       // 'XYZ ' or 'Lab '
     std::optional<std::string> description;  // UTF-8
     bool signatureOk = false;                // 'acsp' at offset 36
+    // The tag table: every signature the bytes hold, and whether the count fits the bytes
+    // and every tag lies inside them (false without a table).
+    std::vector<std::uint32_t> tags;
+    std::uint32_t tagCount = 0;
+    bool tagTableInside = false;
 };
 
 // The longest description text kept, in bytes.
