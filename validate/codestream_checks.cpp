@@ -128,6 +128,14 @@ class Checker {
     // Reads a component index: one byte for fewer than 257 components, else two.
     std::uint16_t component(ByteReader& fields) const;
     std::size_t componentBytes() const { return csiz_ < 257 ? 1 : 2; }
+    void walkTileParts(std::uint64_t pos);
+    // Checks one tile-part from its SOT at `pos`; the position after it, or none when the
+    // walk cannot go on.
+    std::optional<std::uint64_t> checkTilePart(std::uint64_t pos);
+    void resetHeader() {
+        cocSeen_.assign(csiz_, false);
+        qccSeen_.assign(csiz_, false);
+    }
 
     Cursor cursor_;
     std::uint64_t base_;
@@ -140,6 +148,14 @@ class Checker {
     // Components named by COC and QCC in the header being read, at most one each.
     std::vector<bool> cocSeen_;
     std::vector<bool> qccSeen_;
+    // One small record per tile of the grid.
+    struct TileState {
+        std::uint8_t parts = 0;  // tile-parts found, up to 255
+        std::uint8_t tnsot = 0;  // the first non-zero TNsot found
+    };
+    std::vector<TileState> tiles_;
+    std::uint32_t tilesFound_ = 0;
+    std::uint64_t tilePartsFound_ = 0;
 };
 
 std::optional<Segment> Checker::readSegment(std::uint64_t pos, std::uint64_t limit) {
@@ -228,8 +244,7 @@ void Checker::checkSiz(const Segment& s) {
               p)) {
         tileCount_ = static_cast<std::uint32_t>(across * down);
     }
-    cocSeen_.assign(csiz_, false);
-    qccSeen_.assign(csiz_, false);
+    resetHeader();
 }
 
 // SPcod and SPcoc: levels, code-block size and style, transform and the precincts.
@@ -500,6 +515,105 @@ void Checker::checkHeaderSegment(const Segment& s, bool tilePart) {
             s.pos);
 }
 
+std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
+    const std::uint64_t length = cursor_.length();
+    const auto sot = readSegment(pos, length);
+    if (!sot) {
+        return std::nullopt;
+    }
+    ByteReader f(sot->body);
+    std::uint16_t isot = 0;
+    std::uint32_t psot = 0;
+    std::uint8_t tpsot = 0, tnsot = 0;
+    f.u16(isot);
+    f.u32(psot);
+    f.u8(tpsot);
+    f.u8(tnsot);
+    if (!error("lsotIsValid", sot->length == 10 && f.ok(), cat("Lsot is ", sot->length, "; 10"),
+               pos)) {
+        return std::nullopt;
+    }
+    error("isotIsValid", isot < tileCount_,
+          cat("Isot ", isot, " names no tile of the ", tileCount_), pos);
+    error("psotIsValid", psot == 0 || psot >= 14, cat("Psot ", psot, " cannot hold SOT and SOD"),
+          pos);
+    error("tpsotIsValid", tpsot <= 254, "TPsot is 255", pos);
+    // Psot 0: the tile-part runs to the end marker, so it must be the last.
+    const std::uint64_t end = psot == 0 ? length - std::min<std::uint64_t>(length, 2) : pos + psot;
+    if (!error("foundNextTilePartOrEOC", end <= length,
+               cat("Psot ", psot, " runs ", end - length, " bytes past the codestream's end"),
+               pos)) {
+        return std::nullopt;
+    }
+    resetHeader();
+    std::uint64_t at = sot->end();
+    bool foundSod = false;
+    while (at + 2 <= end) {
+        const std::uint16_t marker = cursor_.marker(at);
+        if (marker == fullMarker(kCodeSod)) {
+            foundSod = true;
+            break;
+        }
+        if (!error("foundNextMarker", (marker >> 8) == kMarkerPrefix,
+                   cat("no marker where the tile-part header goes on at ", at), at)) {
+            break;
+        }
+        if (isBareMarker(marker)) {
+            at += 2;
+            continue;
+        }
+        const auto segment = readSegment(at, end);
+        if (!segment) {
+            break;
+        }
+        checkHeaderSegment(*segment, true);
+        at = segment->end();
+    }
+    error("foundSODMarker", foundSod, cat("tile-part of tile ", isot, " has no SOD"), pos);
+    const std::uint16_t next = cursor_.marker(end);
+    const bool nextFound =
+        next == fullMarker(kCodeEoc) || (psot != 0 && next == fullMarker(kCodeSot));
+    error("foundNextTilePartOrEOC", nextFound,
+          cat("no SOT or EOC where Psot ", psot, " ends the tile-part, at ", end), pos);
+    ++tilePartsFound_;
+    if (isot < tiles_.size()) {
+        TileState& tile = tiles_[isot];
+        tilesFound_ += tile.parts == 0 ? 1 : 0;
+        tile.parts = static_cast<std::uint8_t>(std::min(tile.parts + 1, 255));
+        if (tile.tnsot == 0) {
+            tile.tnsot = tnsot;
+        }
+    }
+    if (!nextFound || next == fullMarker(kCodeEoc)) {
+        return std::nullopt;
+    }
+    return end;
+}
+
+void Checker::walkTileParts(std::uint64_t pos) {
+    tiles_.assign(tileCount_, {});
+    std::optional<std::uint64_t> at = pos;
+    while (at && cursor_.marker(*at) == fullMarker(kCodeSot)) {
+        at = checkTilePart(*at);
+    }
+    error("foundExpectedNumberOfTiles", tilesFound_ == tileCount_,
+          cat("tile-parts name ", tilesFound_, " of the ", tileCount_, " tiles"), pos);
+    std::uint32_t short_ = 0, first = 0;
+    for (std::uint32_t i = 0; i < tiles_.size(); ++i) {
+        if (tiles_[i].tnsot != 0 && tiles_[i].parts != tiles_[i].tnsot) {
+            first = short_ == 0 ? i : first;
+            ++short_;
+        }
+    }
+    error("foundExpectedNumberOfTileParts", short_ == 0,
+          cat(short_, " tiles have other than TNsot tile-parts; the first is tile ", first,
+              " with ", short_ ? tiles_[first].parts : 0, " of ", short_ ? tiles_[first].tnsot : 0),
+          pos);
+    const std::uint64_t length = cursor_.length();
+    error("foundEOCMarker", length >= 2 && cursor_.marker(length - 2) == fullMarker(kCodeEoc),
+          "the codestream does not end with EOC", length - std::min<std::uint64_t>(length, 2));
+}
+
 std::optional<CodestreamFacts> Checker::run() {
     const std::uint64_t length = cursor_.length();
     if (!error("codestreamStartsWithSOCMarker", cursor_.marker(0) == fullMarker(kCodeSoc),
@@ -548,6 +662,7 @@ std::optional<CodestreamFacts> Checker::run() {
           hasCap_ ? "CAP stands in the main header but Rsiz does not announce it"
                   : "Rsiz announces a CAP segment the main header lacks",
           2);
+    walkTileParts(pos);
 
     CodestreamFacts facts;
     facts.width = siz_->xsiz - std::min(siz_->xosiz, siz_->xsiz);

@@ -39,6 +39,7 @@ struct Spec {
                                                         {0x5C, {0x40, 0x48}}};
     std::vector<TilePart> parts = {TilePart{}};
     bool eoc = true;
+    std::function<void(Bytes&)> patch;
 };
 
 Bytes build(const Spec& s) {
@@ -63,6 +64,8 @@ Bytes build(const Spec& s) {
     }
     if (s.eoc)
         put(b, 0xFFD9, 2);
+    if (s.patch)
+        s.patch(b);
     return b;
 }
 
@@ -82,8 +85,12 @@ std::string errorsOf(const Findings& findings) {
 }
 
 TEST(CodestreamChecks, ValidControlHasNoFinding) {
-    const Findings findings = check(build(Spec{}));
-    EXPECT_TRUE(findings.all().empty()) << errorsOf(findings);
+    Spec toEnd;  // Psot 0: the last tile-part runs to EOC
+    toEnd.parts[0].psot = 0;
+    for (const Spec& spec : {Spec{}, toEnd}) {
+        const Findings findings = check(build(spec));
+        EXPECT_TRUE(findings.all().empty()) << errorsOf(findings);
+    }
 }
 
 struct Row {
@@ -161,9 +168,24 @@ const Row kRows[] = {
          s.siz[0] = 0x40;
          s.main.push_back({0x50, {0, 2, 0, 0}});
      }},
-    {"markerSegmentIsComplete",
+    {"markerSegmentIsComplete", [](Spec& s) { s.patch = [](Bytes& b) { b.resize(62); }; }},
+    // Tile-parts; the first SOT is at 65.
+    {"lsotIsValid", [](Spec& s) { s.patch = [](Bytes& b) { b[68] = 11; }; }},
+    {"isotIsValid", [](Spec& s) { s.parts[0].isot = 1; }},
+    {"psotIsValid", [](Spec& s) { s.parts[0].psot = 5; }},
+    {"tpsotIsValid", [](Spec& s) { s.parts[0].tpsot = 255; }},
+    {"foundSODMarker",
      [](Spec& s) {
-         s.main.push_back({0x64, Bytes(40000, 'a')});
+         s.parts[0].header = {{0x64, {0, 1, 'a'}}};
+         s.parts[0].psot = 19;
+     }},
+    {"foundNextTilePartOrEOC", [](Spec& s) { s.parts[0].psot = 20; }},
+    {"foundExpectedNumberOfTiles", [](Spec& s) { s.siz[5] = 16; }},
+    {"foundExpectedNumberOfTileParts", [](Spec& s) { s.parts[0].tnsot = 2; }},
+    {"foundEOCMarker", [](Spec& s) { s.eoc = false; }},
+    {"markerAllowedInTilePartHeader",
+     [](Spec& s) {
+         s.parts[0].header = {{0x55, {0, 0}}};
      }},
 };
 
@@ -171,10 +193,7 @@ TEST(CodestreamChecks, EachFaultFailsItsTest) {
     for (const Row& row : kRows) {
         Spec spec;
         row.change(spec);
-        Bytes bytes = build(spec);
-        if (std::string_view(row.test) == "markerSegmentIsComplete")
-            bytes.resize(62);  // into QCD's length
-        const Findings findings = check(bytes);
+        const Findings findings = check(build(spec));
         const auto& all = findings.all();
         const bool found = std::any_of(all.begin(), all.end(), [&](const Finding& f) {
             return f.test == row.test && f.box == "jp2c" && f.offset.has_value();
