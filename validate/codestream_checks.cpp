@@ -21,6 +21,10 @@ constexpr std::uint8_t kCodeCpf = 0x59;
 // Rsiz bit 14: a CAP segment is in the main header.
 constexpr std::uint16_t kRsizCap = 0x4000;
 
+// TLM entries kept to compare with the tile-parts: 16 MiB.
+constexpr std::size_t kMaxTlmEntries = std::size_t{1} << 21;
+constexpr std::uint64_t kImpliedTile = 0xFFFFFFFF;
+
 // Bytes fetched per read: one read usually covers a SOT, its tile-part header and SOD.
 constexpr std::size_t kChunk = 4096;
 
@@ -125,6 +129,8 @@ class Checker {
     void checkCrg(const Segment& segment);
     void checkCom(const Segment& segment);
     void checkCap(const Segment& segment);
+    void checkTlm(const Segment& segment);
+    void checkTlmEntry(std::uint16_t isot, std::uint64_t pos, std::uint64_t length);
     // Reads a component index: one byte for fewer than 257 components, else two.
     std::uint16_t component(ByteReader& fields) const;
     std::size_t componentBytes() const { return csiz_ < 257 ? 1 : 2; }
@@ -156,6 +162,16 @@ class Checker {
     std::vector<TileState> tiles_;
     std::uint32_t tilesFound_ = 0;
     std::uint64_t tilePartsFound_ = 0;
+    // TLM's entries by Ztlm, then in tile-part order: the tile (kImpliedTile when Stlm
+    // implies it) in the high, Ptlm in the low 32 bits.
+    std::vector<std::pair<std::uint8_t, std::vector<std::uint64_t>>> tlmSegments_;
+    std::vector<std::uint64_t> tlm_;
+    bool tlmUsable_ = true;
+    std::uint64_t tlmMismatches_ = 0;
+    std::string tlmFirstMismatch_;
+    std::uint64_t tlmFirstPos_ = 0;
+    bool hasPpm_ = false;
+    bool hasPpt_ = false;
 };
 
 std::optional<Segment> Checker::readSegment(std::uint64_t pos, std::uint64_t limit) {
@@ -466,6 +482,56 @@ void Checker::checkCap(const Segment& s) {
           cat("Lcap is ", s.length, " but Pcap ", pcap, " needs ", expected), s.pos);
 }
 
+void Checker::checkTlm(const Segment& s) {
+    ByteReader f(s.body);
+    std::uint8_t z = 0, stlm = 0;
+    f.u8(z);
+    f.u8(stlm);
+    const std::size_t tileBytes = (stlm >> 4) & 3;
+    const std::size_t lengthBytes = (stlm & 0x40) != 0 ? 4 : 2;
+    const bool unique = std::none_of(tlmSegments_.begin(), tlmSegments_.end(),
+                                     [z](const auto& seen) { return seen.first == z; });
+    if (!error("tlmIsValid",
+               f.ok() && tileBytes != 3 && (stlm & 0x8F) == 0 && unique &&
+                   f.remaining() % (tileBytes + lengthBytes) == 0,
+               cat("TLM ", int{z}, " with Stlm ", int{stlm}, " and Ltlm ", s.length,
+                   unique ? " cannot be read" : " repeats its Ztlm"),
+               s.pos)) {
+        tlmUsable_ = false;
+        return;
+    }
+    std::vector<std::uint64_t> entries;
+    while (f.remaining() > 0 && tlmUsable_) {
+        std::uint64_t tile = kImpliedTile, length = 0;
+        if (tileBytes != 0) {
+            f.uint(tileBytes, tile);
+        }
+        f.uint(lengthBytes, length);
+        entries.push_back(tile << 32 | length);
+        tlmUsable_ = entries.size() < kMaxTlmEntries;
+    }
+    tlmSegments_.emplace_back(z, std::move(entries));
+}
+
+void Checker::checkTlmEntry(std::uint16_t isot, std::uint64_t pos, std::uint64_t length) {
+    const std::uint64_t k = tilePartsFound_;
+    std::string mismatch;
+    if (k >= tlm_.size()) {
+        mismatch = cat("tile-part ", k, " has no TLM entry; TLM holds ", tlm_.size());
+    } else {
+        const std::uint64_t tile = tlm_[k] >> 32 == kImpliedTile ? k : tlm_[k] >> 32;
+        const std::uint64_t ptlm = tlm_[k] & 0xFFFFFFFF;
+        if (tile != isot || ptlm != length) {
+            mismatch = cat("TLM gives tile-part ", k, " tile ", tile, " and ", ptlm,
+                           " bytes; it is of tile ", isot, " and ", length, " bytes");
+        }
+    }
+    if (!mismatch.empty() && tlmMismatches_++ == 0) {
+        tlmFirstMismatch_ = mismatch;
+        tlmFirstPos_ = pos;
+    }
+}
+
 void Checker::checkHeaderSegment(const Segment& s, bool tilePart) {
     const std::uint8_t code = static_cast<std::uint8_t>(s.marker & 0xFF);
     switch (code) {
@@ -504,7 +570,11 @@ void Checker::checkHeaderSegment(const Segment& s, bool tilePart) {
         error("markerAllowedInMainHeader", !tileOnly && code != kCodeSiz,
               cat(markerName(s.marker), " may not stand in the main header"), s.pos);
     }
-    if (code == kCodeCrg && !tilePart) {
+    hasPpm_ = hasPpm_ || code == kCodePpm;
+    hasPpt_ = hasPpt_ || code == kCodePpt;
+    if (code == kCodeTlm && !tilePart) {
+        checkTlm(s);
+    } else if (code == kCodeCrg && !tilePart) {
         checkCrg(s);
     } else if (code == kCodeCap && !tilePart) {
         hasCap_ = true;
@@ -514,6 +584,14 @@ void Checker::checkHeaderSegment(const Segment& s, bool tilePart) {
             cat("unknown marker ", markerName(s.marker), " with a segment of ", s.length, " bytes"),
             s.pos);
 }
+
+// Markers only a tile's first tile-part may hold (Table A.2), and the tests naming them.
+constexpr std::pair<std::uint8_t, std::string_view> kFirstTilePartOnly[] = {
+    {kCodeCod, "codInFirstTilePartOnly"},
+    {kCodeCoc, "cocInFirstTilePartOnly"},
+    {kCodeQcd, "qcdInFirstTilePartOnly"},
+    {kCodeQcc, "qccInFirstTilePartOnly"},
+    {kCodeRgn, "rgnInFirstTilePartOnly"}};
 
 std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
     const std::uint64_t length = cursor_.length();
@@ -547,7 +625,8 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
     }
     resetHeader();
     std::uint64_t at = sot->end();
-    bool foundSod = false;
+    bool foundSod = false, hasPlt = false, pltOpen = false;
+    std::uint64_t packetBytes = 0;
     while (at + 2 <= end) {
         const std::uint16_t marker = cursor_.marker(at);
         if (marker == fullMarker(kCodeSod)) {
@@ -566,10 +645,42 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
         if (!segment) {
             break;
         }
+        const std::uint8_t code = static_cast<std::uint8_t>(marker & 0xFF);
+        for (const auto& [only, test] : kFirstTilePartOnly) {
+            if (code == only) {
+                error(test, tpsot == 0,
+                      cat(markerName(marker), " in tile-part ", int{tpsot}, " of tile ", isot,
+                          "; only the first may hold it"),
+                      at);
+            }
+        }
+        if (code == kCodePlt) {
+            hasPlt = true;
+            // Iplt: seven bits a byte, the high bit set on all but a length's last byte.
+            std::uint64_t value = 0;
+            for (std::size_t i = 1; i < segment->body.size(); ++i) {
+                value = (value << 7) | (segment->body[i] & 0x7Fu);
+                if ((segment->body[i] & 0x80) == 0) {
+                    packetBytes += value;
+                    value = 0;
+                }
+                pltOpen = (segment->body[i] & 0x80) != 0;
+            }
+        }
         checkHeaderSegment(*segment, true);
         at = segment->end();
     }
     error("foundSODMarker", foundSod, cat("tile-part of tile ", isot, " has no SOD"), pos);
+    if (foundSod && hasPlt) {
+        const std::uint64_t data = end - std::min(end, at + 2);
+        error("pltIsConsistent", !pltOpen && packetBytes == data,
+              cat("PLT's packets add up to ", packetBytes, " bytes", pltOpen ? " and one open" : "",
+                  "; tile-part ", int{tpsot}, " of tile ", isot, " holds ", data),
+              pos);
+    }
+    if (!tlm_.empty() || !tlmSegments_.empty()) {
+        checkTlmEntry(isot, pos, end - pos);
+    }
     const std::uint16_t next = cursor_.marker(end);
     const bool nextFound =
         next == fullMarker(kCodeEoc) || (psot != 0 && next == fullMarker(kCodeSot));
@@ -578,6 +689,15 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
     ++tilePartsFound_;
     if (isot < tiles_.size()) {
         TileState& tile = tiles_[isot];
+        error("tilePartsInOrder", tpsot == tile.parts || tile.parts == 255,
+              cat("tile ", isot, " has tile-part ", int{tpsot}, " where ", int{tile.parts},
+                  " is next"),
+              pos);
+        error("tnsotIsConsistent",
+              tnsot == 0 || (tpsot < tnsot && (tile.tnsot == 0 || tile.tnsot == tnsot)),
+              cat("tile-part ", int{tpsot}, " of tile ", isot, " gives TNsot ", int{tnsot},
+                  tile.tnsot != 0 ? cat("; an earlier one ", int{tile.tnsot}) : std::string()),
+              pos);
         tilesFound_ += tile.parts == 0 ? 1 : 0;
         tile.parts = static_cast<std::uint8_t>(std::min(tile.parts + 1, 255));
         if (tile.tnsot == 0) {
@@ -592,6 +712,17 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
 
 void Checker::walkTileParts(std::uint64_t pos) {
     tiles_.assign(tileCount_, {});
+    std::stable_sort(tlmSegments_.begin(), tlmSegments_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& segment : tlmSegments_) {
+        tlm_.insert(tlm_.end(), segment.second.begin(), segment.second.end());
+    }
+    const bool hasTlm = !tlmSegments_.empty();
+    tlmSegments_.clear();
+    tlmSegments_.shrink_to_fit();
+    if (!tlmUsable_) {
+        tlm_.clear();
+    }
     std::optional<std::uint64_t> at = pos;
     while (at && cursor_.marker(*at) == fullMarker(kCodeSot)) {
         at = checkTilePart(*at);
@@ -609,6 +740,18 @@ void Checker::walkTileParts(std::uint64_t pos) {
           cat(short_, " tiles have other than TNsot tile-parts; the first is tile ", first,
               " with ", short_ ? tiles_[first].parts : 0, " of ", short_ ? tiles_[first].tnsot : 0),
           pos);
+    if (hasTlm && tlmUsable_) {
+        if (tlmMismatches_ == 0 && tlm_.size() > tilePartsFound_) {
+            tlmFirstMismatch_ =
+                cat("TLM holds ", tlm_.size(), " entries for ", tilePartsFound_, " tile-parts");
+            tlmMismatches_ = 1;
+        }
+        error(
+            "tlmIsConsistent", tlmMismatches_ == 0,
+            cat(tlmFirstMismatch_, tlmMismatches_ > 1 ? cat(" (", tlmMismatches_, " in all)") : ""),
+            tlmFirstPos_);
+    }
+    error("ppmAndPptNotBoth", !(hasPpm_ && hasPpt_), "both PPM and PPT hold packet headers", pos);
     const std::uint64_t length = cursor_.length();
     error("foundEOCMarker", length >= 2 && cursor_.marker(length - 2) == fullMarker(kCodeEoc),
           "the codestream does not end with EOC", length - std::min<std::uint64_t>(length, 2));

@@ -31,6 +31,16 @@ struct TilePart {
     std::optional<std::uint32_t> psot;  // else the tile-part's own length
 };
 
+// Tile-part `tpsot` of `tnsot` of tile 0.
+TilePart part(std::uint8_t tpsot, std::uint8_t tnsot,
+              std::vector<std::pair<std::uint8_t, Bytes>> header = {}) {
+    TilePart t;
+    t.tpsot = tpsot;
+    t.tnsot = tnsot;
+    t.header = std::move(header);
+    return t;
+}
+
 // The parts of a small codestream that rows change: one 8 x 8 tile of one 8-bit component.
 struct Spec {
     Bytes siz = {0, 0, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
@@ -87,7 +97,12 @@ std::string errorsOf(const Findings& findings) {
 TEST(CodestreamChecks, ValidControlHasNoFinding) {
     Spec toEnd;  // Psot 0: the last tile-part runs to EOC
     toEnd.parts[0].psot = 0;
-    for (const Spec& spec : {Spec{}, toEnd}) {
+    Spec full;  // two tile-parts, TLM and PLT that agree with them
+    full.parts = {part(0, 2, {{0x58, {0, 4}}}), part(1, 2)};
+    full.main.push_back({0x55, {0, 0x20, 0, 0, 0, 24, 0, 0, 0, 18}});
+    Spec implied;  // TLM whose tile indices are implied
+    implied.main.push_back({0x55, {0, 0, 0, 18}});
+    for (const Spec& spec : {Spec{}, toEnd, full, implied}) {
         const Findings findings = check(build(spec));
         EXPECT_TRUE(findings.all().empty()) << errorsOf(findings);
     }
@@ -186,6 +201,36 @@ const Row kRows[] = {
     {"markerAllowedInTilePartHeader",
      [](Spec& s) {
          s.parts[0].header = {{0x55, {0, 0}}};
+     }},
+    // Beyond the field's usual tests.
+    {"tilePartsInOrder",
+     [](Spec& s) {
+         s.parts = {part(1, 2), part(0, 2)};
+     }},
+    {"tnsotIsConsistent",
+     [](Spec& s) {
+         s.parts = {part(0, 2), part(1, 3)};
+     }},
+    {"codInFirstTilePartOnly",
+     [](Spec& s) {
+         s.parts = {part(0, 2), part(1, 2, {{0x52, s.main[0].second}})};
+     }},
+    {"pltIsConsistent",
+     [](Spec& s) {
+         s.parts[0].header = {{0x58, {0, 5}}};
+     }},
+    {"tlmIsConsistent",
+     [](Spec& s) {
+         s.main.push_back({0x55, {0, 0x20, 0, 0, 0, 17}});
+     }},
+    {"tlmIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x55, {0, 0x30}});
+     }},
+    {"ppmAndPptNotBoth",
+     [](Spec& s) {
+         s.main.push_back({0x60, {0}});
+         s.parts[0].header = {{0x61, {0}}};
      }},
 };
 
