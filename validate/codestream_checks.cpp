@@ -4,6 +4,8 @@
 #include <bit>
 #include <span>
 #include <sstream>
+#include <tuple>
+#include <type_traits>
 
 #include "codestream/main_header.h"
 #include "codestream/marker_table.h"
@@ -26,13 +28,29 @@ constexpr std::size_t kMaxTlmEntries = std::size_t{1} << 21;
 constexpr std::uint64_t kImpliedTile = 0xFFFFFFFF;
 
 // Bytes fetched per read: one read usually covers a SOT, its tile-part header and SOD.
-constexpr std::size_t kChunk = 4096;
+constexpr std::size_t kChunk = 1024;
 
+// A finding's message, put together only when a test fails: most tests pass, and a tiled
+// codestream runs some for each of thousands of tile-parts.
 template <typename... Parts>
-std::string cat(const Parts&... parts) {
-    std::ostringstream out;
-    (out << ... << parts);
-    return out.str();
+struct Message {
+    std::tuple<Parts...> parts;
+    std::string str() const {
+        std::ostringstream out;
+        std::apply([&out](const auto&... part) { (out << ... << part); }, parts);
+        return out.str();
+    }
+};
+template <typename... Parts>
+Message<std::decay_t<const Parts&>...> cat(const Parts&... parts) {
+    return {{parts...}};
+}
+std::string text(std::string_view message) {
+    return std::string(message);
+}
+template <typename... Parts>
+std::string text(const Message<Parts...>& message) {
+    return message.str();
 }
 
 // The codestream read through a chunk buffer: a position within the codestream in, the bytes
@@ -109,11 +127,13 @@ class Checker {
     std::optional<CodestreamFacts> run();
 
   private:
-    bool error(std::string_view test, bool ok, const std::string& message, std::uint64_t pos) {
-        return findings_.error(test, ok, message, box_, base_ + pos);
+    template <typename M>
+    bool error(std::string_view test, bool ok, const M& message, std::uint64_t pos) {
+        return findings_.error(test, ok, ok ? std::string() : text(message), box_, base_ + pos);
     }
-    bool warning(std::string_view test, bool ok, const std::string& message, std::uint64_t pos) {
-        return findings_.warning(test, ok, message, box_, base_ + pos);
+    template <typename M>
+    bool warning(std::string_view test, bool ok, const M& message, std::uint64_t pos) {
+        return findings_.warning(test, ok, ok ? std::string() : text(message), box_, base_ + pos);
     }
     std::optional<Segment> readSegment(std::uint64_t pos, std::uint64_t limit);
     // True when the header goes on after this segment.
@@ -517,13 +537,14 @@ void Checker::checkTlmEntry(std::uint16_t isot, std::uint64_t pos, std::uint64_t
     const std::uint64_t k = tilePartsFound_;
     std::string mismatch;
     if (k >= tlm_.size()) {
-        mismatch = cat("tile-part ", k, " has no TLM entry; TLM holds ", tlm_.size());
+        mismatch = cat("tile-part ", k, " has no TLM entry; TLM holds ", tlm_.size()).str();
     } else {
         const std::uint64_t tile = tlm_[k] >> 32 == kImpliedTile ? k : tlm_[k] >> 32;
         const std::uint64_t ptlm = tlm_[k] & 0xFFFFFFFF;
         if (tile != isot || ptlm != length) {
             mismatch = cat("TLM gives tile-part ", k, " tile ", tile, " and ", ptlm,
-                           " bytes; it is of tile ", isot, " and ", length, " bytes");
+                           " bytes; it is of tile ", isot, " and ", length, " bytes")
+                           .str();
         }
     }
     if (!mismatch.empty() && tlmMismatches_++ == 0) {
@@ -696,7 +717,8 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
         error("tnsotIsConsistent",
               tnsot == 0 || (tpsot < tnsot && (tile.tnsot == 0 || tile.tnsot == tnsot)),
               cat("tile-part ", int{tpsot}, " of tile ", isot, " gives TNsot ", int{tnsot},
-                  tile.tnsot != 0 ? cat("; an earlier one ", int{tile.tnsot}) : std::string()),
+                  tpsot >= tnsot ? ", which it reaches or passes" : "; an earlier one gave ",
+                  tpsot >= tnsot ? 0 : int{tile.tnsot}),
               pos);
         tilesFound_ += tile.parts == 0 ? 1 : 0;
         tile.parts = static_cast<std::uint8_t>(std::min(tile.parts + 1, 255));
@@ -743,13 +765,12 @@ void Checker::walkTileParts(std::uint64_t pos) {
     if (hasTlm && tlmUsable_) {
         if (tlmMismatches_ == 0 && tlm_.size() > tilePartsFound_) {
             tlmFirstMismatch_ =
-                cat("TLM holds ", tlm_.size(), " entries for ", tilePartsFound_, " tile-parts");
+                cat("TLM holds ", tlm_.size(), " entries for ", tilePartsFound_, " tile-parts")
+                    .str();
             tlmMismatches_ = 1;
         }
-        error(
-            "tlmIsConsistent", tlmMismatches_ == 0,
-            cat(tlmFirstMismatch_, tlmMismatches_ > 1 ? cat(" (", tlmMismatches_, " in all)") : ""),
-            tlmFirstPos_);
+        error("tlmIsConsistent", tlmMismatches_ == 0,
+              cat(tlmFirstMismatch_, " (", tlmMismatches_, " in all)"), tlmFirstPos_);
     }
     error("ppmAndPptNotBoth", !(hasPpm_ && hasPpt_), "both PPM and PPT hold packet headers", pos);
     const std::uint64_t length = cursor_.length();
