@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <map>
 #include <span>
 #include <sstream>
 #include <tuple>
@@ -23,8 +24,11 @@ constexpr std::uint8_t kCodeCpf = 0x59;
 // Rsiz bit 14: a CAP segment is in the main header.
 constexpr std::uint16_t kRsizCap = 0x4000;
 
-// TLM entries kept to compare with the tile-parts: 16 MiB.
-constexpr std::size_t kMaxTlmEntries = std::size_t{1} << 21;
+// TLM entries kept to compare with the tile-parts: 8 MiB.
+constexpr std::size_t kMaxTlmEntries = std::size_t{1} << 20;
+// Failures listed per test: a codestream of a million broken tile-parts must not fill memory
+// with findings.
+constexpr std::uint32_t kMaxFailuresListed = 100;
 constexpr std::uint64_t kImpliedTile = 0xFFFFFFFF;
 
 // Bytes fetched per read: one read usually covers a SOT, its tile-part header and SOD.
@@ -129,11 +133,27 @@ class Checker {
   private:
     template <typename M>
     bool error(std::string_view test, bool ok, const M& message, std::uint64_t pos) {
-        return findings_.error(test, ok, ok ? std::string() : text(message), box_, base_ + pos);
+        return record(test, ok, Severity::Error, message, pos);
     }
     template <typename M>
     bool warning(std::string_view test, bool ok, const M& message, std::uint64_t pos) {
-        return findings_.warning(test, ok, ok ? std::string() : text(message), box_, base_ + pos);
+        return record(test, ok, Severity::Warning, message, pos);
+    }
+    template <typename M>
+    bool record(std::string_view test, bool ok, Severity severity, const M& message,
+                std::uint64_t pos) {
+        if (ok) {
+            return findings_.check(test, true, severity, {}, box_, base_ + pos);
+        }
+        const std::uint32_t failures = ++failures_[test];
+        if (failures > kMaxFailuresListed) {
+            return false;
+        }
+        std::string line = text(message);
+        if (failures == kMaxFailuresListed) {
+            line += " (later failures of this test are not listed)";
+        }
+        return findings_.check(test, false, severity, line, box_, base_ + pos);
     }
     std::optional<Segment> readSegment(std::uint64_t pos, std::uint64_t limit);
     // True when the header goes on after this segment.
@@ -190,6 +210,7 @@ class Checker {
     std::uint64_t tlmMismatches_ = 0;
     std::string tlmFirstMismatch_;
     std::uint64_t tlmFirstPos_ = 0;
+    std::map<std::string_view, std::uint32_t> failures_;  // test names are literals
     bool hasPpm_ = false;
     bool hasPpt_ = false;
 };

@@ -266,3 +266,21 @@ TEST(CodestreamChecks, RealTiledFileHasNoError) {
 
 }  // namespace
 }  // namespace bq
+
+namespace bq {
+namespace {
+
+TEST(CodestreamChecks, FailuresOfOneTestAreListedAtMostAHundredTimes) {
+    Spec spec;
+    spec.parts.assign(150, part(0, 0));
+    for (TilePart& t : spec.parts)
+        t.isot = 7;
+    const Findings findings = check(build(spec));
+    const auto& all = findings.all();
+    EXPECT_EQ(std::count_if(all.begin(), all.end(),
+                            [](const Finding& f) { return f.test == "isotIsValid"; }),
+              100);
+}
+
+}  // namespace
+}  // namespace bq
