@@ -738,8 +738,8 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
         error("tnsotIsConsistent",
               tnsot == 0 || (tpsot < tnsot && (tile.tnsot == 0 || tile.tnsot == tnsot)),
               cat("tile-part ", int{tpsot}, " of tile ", isot, " gives TNsot ", int{tnsot},
-                  tpsot >= tnsot ? ", which it reaches or passes" : "; an earlier one gave ",
-                  tpsot >= tnsot ? 0 : int{tile.tnsot}),
+                  tpsot >= tnsot ? ", too few to hold it" : "; an earlier tile-part gave ",
+                  tpsot >= tnsot ? std::string() : std::to_string(tile.tnsot)),
               pos);
         tilesFound_ += tile.parts == 0 ? 1 : 0;
         tile.parts = static_cast<std::uint8_t>(std::min(tile.parts + 1, 255));
