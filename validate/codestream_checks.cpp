@@ -24,7 +24,7 @@ constexpr std::uint8_t kCodeCpf = 0x59;
 // Rsiz bit 14: a CAP segment is in the main header.
 constexpr std::uint16_t kRsizCap = 0x4000;
 
-// TLM entries kept to compare with the tile-parts: 8 MiB.
+// TLM entries, and PLM's sums, kept to compare with the tile-parts: 8 MiB each.
 constexpr std::size_t kMaxTlmEntries = std::size_t{1} << 20;
 // Failures listed per test: a codestream of a million broken tile-parts must not fill memory
 // with findings.
@@ -170,6 +170,7 @@ class Checker {
     void checkCom(const Segment& segment);
     void checkCap(const Segment& segment);
     void checkTlm(const Segment& segment);
+    void checkPlm(const Segment& segment);
     void checkTlmEntry(std::uint16_t isot, std::uint64_t pos, std::uint64_t length);
     // Reads a component index: one byte for fewer than 257 components, else two.
     std::uint16_t component(ByteReader& fields) const;
@@ -210,6 +211,14 @@ class Checker {
     std::uint64_t tlmMismatches_ = 0;
     std::string tlmFirstMismatch_;
     std::uint64_t tlmFirstPos_ = 0;
+    // PLM's packet lengths added up per tile-part, by Zplm, then in tile-part order.
+    std::vector<std::pair<std::uint8_t, std::vector<std::uint64_t>>> plmSegments_;
+    std::vector<std::uint64_t> plm_;
+    bool plmUsable_ = true;
+    std::uint64_t plmStored_ = 0;
+    std::uint64_t plmMismatches_ = 0;
+    std::string plmFirstMismatch_;
+    std::uint64_t plmFirstPos_ = 0;
     std::map<std::string_view, std::uint32_t> failures_;  // test names are literals
     bool hasPpm_ = false;
     bool hasPpt_ = false;
@@ -616,6 +625,8 @@ void Checker::checkHeaderSegment(const Segment& s, bool tilePart) {
     hasPpt_ = hasPpt_ || code == kCodePpt;
     if (code == kCodeTlm && !tilePart) {
         checkTlm(s);
+    } else if (code == kCodePlm && !tilePart) {
+        checkPlm(s);
     } else if (code == kCodeCrg && !tilePart) {
         checkCrg(s);
     } else if (code == kCodeCap && !tilePart) {
@@ -625,6 +636,43 @@ void Checker::checkHeaderSegment(const Segment& s, bool tilePart) {
     warning("markerIsKnown", mainOnly || tileOnly || code == kCodeSiz,
             cat("unknown marker ", markerName(s.marker), " with a segment of ", s.length, " bytes"),
             s.pos);
+}
+
+// Adds up packet lengths of PLT or PLM: seven bits a byte, the high bit set on all but a
+// length's last byte. False when the last length is left open.
+bool addPacketLengths(std::span<const std::uint8_t> bytes, std::uint64_t& sum) {
+    std::uint64_t value = 0;
+    for (const std::uint8_t byte : bytes) {
+        value = (value << 7) | (byte & 0x7Fu);
+        if ((byte & 0x80) == 0) {
+            sum += value;
+            value = 0;
+        }
+    }
+    return bytes.empty() || (bytes.back() & 0x80) == 0;
+}
+
+void Checker::checkPlm(const Segment& s) {
+    // Zplm, then for each tile-part Nplm and its Nplm bytes of packet lengths.
+    std::vector<std::uint64_t> sums;
+    bool whole = !s.body.empty();
+    for (std::size_t i = 1; i < s.body.size() && whole;) {
+        const std::size_t count = s.body[i++];
+        std::uint64_t sum = 0;
+        whole = count <= s.body.size() - i &&
+                addPacketLengths(std::span(s.body).subspan(i, count), sum);
+        sums.push_back(sum);
+        i += count;
+    }
+    error("plmIsValid", whole,
+          cat("PLM's Nplm and packet lengths do not fit its ", s.length, " bytes"), s.pos);
+    plmStored_ += sums.size();
+    plmUsable_ = plmUsable_ && whole && plmStored_ <= kMaxTlmEntries;
+    if (plmUsable_) {
+        plmSegments_.emplace_back(s.body[0], std::move(sums));
+    } else {
+        plmSegments_.clear();
+    }
 }
 
 // Markers only a tile's first tile-part may hold (Table A.2), and the tests naming them.
@@ -698,16 +746,7 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
         }
         if (code == kCodePlt) {
             hasPlt = true;
-            // Iplt: seven bits a byte, the high bit set on all but a length's last byte.
-            std::uint64_t value = 0;
-            for (std::size_t i = 1; i < segment->body.size(); ++i) {
-                value = (value << 7) | (segment->body[i] & 0x7Fu);
-                if ((segment->body[i] & 0x80) == 0) {
-                    packetBytes += value;
-                    value = 0;
-                }
-                pltOpen = (segment->body[i] & 0x80) != 0;
-            }
+            pltOpen = !addPacketLengths(std::span(segment->body).subspan(1), packetBytes);
         }
         checkHeaderSegment(*segment, true);
         at = segment->end();
@@ -722,6 +761,16 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
     }
     if (!tlm_.empty() || !tlmSegments_.empty()) {
         checkTlmEntry(isot, pos, end - pos);
+    }
+    const std::uint64_t data = foundSod ? end - std::min(end, at + 2) : 0;
+    if (!plm_.empty() && (tilePartsFound_ >= plm_.size() || plm_[tilePartsFound_] != data) &&
+        plmMismatches_++ == 0) {
+        plmFirstMismatch_ =
+            cat("PLM's packets for tile-part ", tilePartsFound_, " add up to ",
+                tilePartsFound_ < plm_.size() ? std::to_string(plm_[tilePartsFound_]) : "nothing",
+                " bytes; it holds ", data)
+                .str();
+        plmFirstPos_ = pos;
     }
     const std::uint16_t next = cursor_.marker(end);
     const bool nextFound =
@@ -760,6 +809,15 @@ void Checker::walkTileParts(std::uint64_t pos) {
     for (const auto& segment : tlmSegments_) {
         tlm_.insert(tlm_.end(), segment.second.begin(), segment.second.end());
     }
+    std::stable_sort(plmSegments_.begin(), plmSegments_.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& segment : plmSegments_) {
+        plm_.insert(plm_.end(), segment.second.begin(), segment.second.end());
+    }
+    plmSegments_.clear();
+    if (!plmUsable_) {
+        plm_.clear();
+    }
     const bool hasTlm = !tlmSegments_.empty();
     tlmSegments_.clear();
     tlmSegments_.shrink_to_fit();
@@ -783,6 +841,15 @@ void Checker::walkTileParts(std::uint64_t pos) {
           cat(short_, " tiles have other than TNsot tile-parts; the first is tile ", first,
               " with ", short_ ? tiles_[first].parts : 0, " of ", short_ ? tiles_[first].tnsot : 0),
           pos);
+    if (!plm_.empty()) {
+        if (plmMismatches_ == 0 && plm_.size() != tilePartsFound_) {
+            plmFirstMismatch_ =
+                cat("PLM describes ", plm_.size(), " tile-parts of ", tilePartsFound_).str();
+            plmMismatches_ = 1;
+        }
+        error("plmIsConsistent", plmMismatches_ == 0,
+              cat(plmFirstMismatch_, " (", plmMismatches_, " in all)"), plmFirstPos_);
+    }
     if (hasTlm && tlmUsable_) {
         if (tlmMismatches_ == 0 && tlm_.size() > tilePartsFound_) {
             tlmFirstMismatch_ =

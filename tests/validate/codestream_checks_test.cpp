@@ -100,6 +100,7 @@ TEST(CodestreamChecks, ValidControlHasNoFinding) {
     Spec full;  // two tile-parts, TLM and PLT that agree with them
     full.parts = {part(0, 2, {{0x58, {0, 4}}}), part(1, 2)};
     full.main.push_back({0x55, {0, 0x20, 0, 0, 0, 24, 0, 0, 0, 18}});
+    full.main.push_back({0x57, {0, 1, 4, 1, 4}});
     Spec implied;  // TLM whose tile indices are implied
     implied.main.push_back({0x55, {0, 0, 0, 18}});
     for (const Spec& spec : {Spec{}, toEnd, full, implied}) {
@@ -222,6 +223,14 @@ const Row kRows[] = {
     {"tlmIsConsistent",
      [](Spec& s) {
          s.main.push_back({0x55, {0, 0x20, 0, 0, 0, 17}});
+     }},
+    {"plmIsConsistent",
+     [](Spec& s) {
+         s.main.push_back({0x57, {0, 1, 3}});
+     }},
+    {"plmIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x57, {0, 2, 3}});
      }},
     {"tlmIsValid",
      [](Spec& s) {
