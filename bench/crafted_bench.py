@@ -10,11 +10,16 @@ It prints figures only: a fault shows as a large number, not as a failure.
 import os
 import shlex
 import shutil
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
 import time
+
+
+# Seconds a peer may take on one input before it is stopped.
+PEER_LIMIT = 60
 
 
 def box(kind, payload):
@@ -42,7 +47,7 @@ def inputs():
         b"<RectifiedGrid>" + b"<a>" * 1_000_000 + b"</a>" * 1_000_000 + b"</RectifiedGrid>")
 
 
-def run(command, shell=False):
+def run(command, shell=False, limit=None):
     """Wall seconds, peak resident MiB and bytes written to stdout of one fresh process.
 
     The peak comes from /usr/bin/time around the program itself: the rusage of a child forked
@@ -56,11 +61,19 @@ def run(command, shell=False):
             command = timed + command
         start = time.monotonic()
         child = subprocess.Popen(command, shell=shell, executable="/bin/bash" if shell else None,
-                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                 start_new_session=True)
         printed = 0
         while chunk := child.stdout.read(1 << 20):
             printed += len(chunk)
-        code = child.wait()
+            if limit is not None and time.monotonic() - start > limit:
+                break
+        try:
+            code = child.wait(None if limit is None else max(0.0, limit - (time.monotonic() - start)))
+        except subprocess.TimeoutExpired:
+            os.killpg(child.pid, signal.SIGKILL)  # the timed program too, not only time(1)
+            child.wait()
+            return float("inf"), float("nan"), printed, None
         seconds = time.monotonic() - start
         peak = peak_file.read().strip().splitlines()
         return seconds, int(peak[-1]) / 1024 if peak else float("nan"), printed, code
@@ -81,8 +94,12 @@ def main():
         seconds, peak, printed, code = run([cli, "info", path, "--json"])
         peer = ""
         if exiftool:
-            peer_seconds, peer_peak, _, _ = run([exiftool, "-j", path])
-            peer = f"{peer_seconds:13.2f} {peer_peak:7.1f} {peer_seconds / max(seconds, 1e-6):9.1f}x"
+            # A peer that takes minutes on one of these is cut off and shown as "> limit".
+            peer_seconds, peer_peak, _, _ = run([exiftool, "-j", path], limit=PEER_LIMIT)
+            if peer_seconds == float("inf"):
+                peer = f"{'> ' + str(PEER_LIMIT):>13} {'-':>7} {'> ' + str(round(PEER_LIMIT / max(seconds, 1e-6))) + 'x':>10}"
+            else:
+                peer = f"{peer_seconds:13.2f} {peer_peak:7.1f} {peer_seconds / max(seconds, 1e-6):9.1f}x"
         print(f"{name:32} {len(data) / 1e6:6.1f} {seconds:8.2f} {peak:9.1f} {printed:12} {code:4}"
               f"{peer}")
         os.remove(path)

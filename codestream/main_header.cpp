@@ -37,8 +37,6 @@ std::optional<ImageSize> decodeSiz(std::span<const std::uint8_t> segment) {
     return size;
 }
 
-namespace {
-
 std::optional<CodingStyle> decodeCod(std::span<const std::uint8_t> segment) {
     ByteReader f(segment);
     CodingStyle style;
@@ -62,6 +60,8 @@ std::optional<CodingStyle> decodeCod(std::span<const std::uint8_t> segment) {
     }
     return style;
 }
+
+namespace {
 
 CodestreamComment decodeCom(std::span<const std::uint8_t> segment) {
     ByteReader f(segment);

@@ -49,6 +49,10 @@ struct CodingStyle {
     std::vector<std::uint8_t> precincts;  // PPx in the low, PPy in the high nibble
 };
 
+// A COD segment's fields after its length: none when they stop before the transform; the
+// precincts as far as the segment holds them.
+std::optional<CodingStyle> decodeCod(std::span<const std::uint8_t> segment);
+
 // QCD: the default quantization.
 struct Quantization {
     std::uint8_t sqcd = 0;

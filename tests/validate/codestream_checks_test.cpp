@@ -1,0 +1,295 @@
+#include "validate/codestream_checks.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "stream/memory_stream.h"
+
+namespace bq {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+void put(Bytes& b, std::uint64_t v, int n) {
+    for (int i = n - 1; i >= 0; --i)
+        b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void segment(Bytes& b, std::uint8_t code, const Bytes& body) {
+    put(b, 0xFF00u | code, 2);
+    put(b, body.size() + 2, 2);
+    b.insert(b.end(), body.begin(), body.end());
+}
+
+struct TilePart {
+    std::uint16_t isot = 0;
+    std::uint8_t tpsot = 0, tnsot = 1;
+    std::vector<std::pair<std::uint8_t, Bytes>> header;
+    int data = 4;
+    std::optional<std::uint32_t> psot;  // else the tile-part's own length
+};
+
+// Tile-part `tpsot` of `tnsot` of tile 0.
+TilePart part(std::uint8_t tpsot, std::uint8_t tnsot,
+              std::vector<std::pair<std::uint8_t, Bytes>> header = {}) {
+    TilePart t;
+    t.tpsot = tpsot;
+    t.tnsot = tnsot;
+    t.header = std::move(header);
+    return t;
+}
+
+// The parts of a small codestream that rows change: one 8 x 8 tile of one 8-bit component.
+struct Spec {
+    Bytes siz = {0, 0, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                 0, 8, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 7, 1, 1};
+    std::vector<std::pair<std::uint8_t, Bytes>> main = {{0x52, {0, 0, 0, 1, 0, 0, 2, 2, 0, 1}},
+                                                        {0x5C, {0x40, 0x48}}};
+    std::vector<TilePart> parts = {TilePart{}};
+    bool eoc = true;
+    std::function<void(Bytes&)> patch;
+};
+
+Bytes build(const Spec& s) {
+    Bytes b = {0xFF, 0x4F};
+    segment(b, 0x51, s.siz);
+    for (const auto& [code, body] : s.main)
+        segment(b, code, body);
+    for (const TilePart& t : s.parts) {
+        Bytes header;
+        for (const auto& [code, body] : t.header)
+            segment(header, code, body);
+        const std::size_t size = 12 + header.size() + 2 + static_cast<std::size_t>(t.data);
+        Bytes sot;
+        put(sot, t.isot, 2);
+        put(sot, t.psot.value_or(static_cast<std::uint32_t>(size)), 4);
+        sot.push_back(t.tpsot);
+        sot.push_back(t.tnsot);
+        segment(b, 0x90, sot);
+        b.insert(b.end(), header.begin(), header.end());
+        put(b, 0xFF93, 2);
+        b.insert(b.end(), static_cast<std::size_t>(t.data), 0x11);
+    }
+    if (s.eoc)
+        put(b, 0xFFD9, 2);
+    if (s.patch)
+        s.patch(b);
+    return b;
+}
+
+Findings check(const Bytes& bytes) {
+    MemoryStream stream;
+    stream.attach(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+    Findings findings;
+    checkCodestream(stream, 0, bytes.size(), "jp2c", findings);
+    return findings;
+}
+
+std::string errorsOf(const Findings& findings) {
+    std::string text;
+    for (const Finding& f : findings.all())
+        text += f.test + ": " + f.message + "\n";
+    return text;
+}
+
+TEST(CodestreamChecks, ValidControlHasNoFinding) {
+    Spec toEnd;  // Psot 0: the last tile-part runs to EOC
+    toEnd.parts[0].psot = 0;
+    Spec full;  // two tile-parts, TLM and PLT that agree with them
+    full.parts = {part(0, 2, {{0x58, {0, 4}}}), part(1, 2)};
+    full.main.push_back({0x55, {0, 0x20, 0, 0, 0, 24, 0, 0, 0, 18}});
+    full.main.push_back({0x57, {0, 1, 4, 1, 4}});
+    Spec implied;  // TLM whose tile indices are implied
+    implied.main.push_back({0x55, {0, 0, 0, 18}});
+    for (const Spec& spec : {Spec{}, toEnd, full, implied}) {
+        const Findings findings = check(build(spec));
+        EXPECT_TRUE(findings.all().empty()) << errorsOf(findings);
+    }
+}
+
+struct Row {
+    const char* test;
+    std::function<void(Spec&)> change;
+};
+
+const Row kRows[] = {
+    {"lsizIsValid", [](Spec& s) { s.siz.resize(36); }},
+    {"lsizConsistentWithCsiz", [](Spec& s) { s.siz.push_back(0); }},
+    {"rsizIsValid", [](Spec& s) { s.siz[1] = 9; }},
+    {"xsizIsValid", [](Spec& s) { s.siz[5] = 0; }},
+    {"xOsizIsValid", [](Spec& s) { s.siz[13] = 8; }},
+    {"yTOsizIsValid", [](Spec& s) { s.siz[33] = 1; }},
+    {"xTsizIsValid", [](Spec& s) { s.siz[21] = 0; }},
+    {"csizIsValid", [](Spec& s) { s.siz[35] = 0; }},
+    {"ssizIsValid", [](Spec& s) { s.siz[36] = 40; }},
+    {"yRsizIsValid", [](Spec& s) { s.siz[38] = 0; }},
+    {"foundCODMarker", [](Spec& s) { s.main.erase(s.main.begin()); }},
+    {"foundQCDMarker", [](Spec& s) { s.main.pop_back(); }},
+    {"orderIsValid", [](Spec& s) { s.main[0].second[1] = 5; }},
+    {"layersIsValid", [](Spec& s) { s.main[0].second[3] = 0; }},
+    {"levelsIsValid", [](Spec& s) { s.main[0].second[5] = 33; }},
+    {"lcodConsistencyCheck", [](Spec& s) { s.main[0].second[0] = 1; }},
+    {"sumHeightWidthExponentIsValid",
+     [](Spec& s) { s.main[0].second[6] = s.main[0].second[7] = 5; }},
+    {"transformationIsValid", [](Spec& s) { s.main[0].second[9] = 2; }},
+    {"precinctSizeXIsValid",
+     [](Spec& s) { s.main[0].second = {1, 0, 0, 1, 0, 1, 2, 2, 0, 1, 0x11, 0x10}; }},
+    {"ccocIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x53, {1, 0, 0, 2, 2, 0, 1}});
+     }},
+    {"maxOneCcocPerComponent",
+     [](Spec& s) {
+         s.main.insert(s.main.end(), 2, {0x53, {0, 0, 0, 2, 2, 0, 1}});
+     }},
+    {"qStyleIsValid", [](Spec& s) { s.main[1].second[0] = 0x43; }},
+    {"lqcdConsistencyCheck", [](Spec& s) { s.main[1].second[0] = 0x41; }},
+    {"maxOneCqccPerComponent",
+     [](Spec& s) {
+         s.main.insert(s.main.end(), 2, {0x5D, {0, 0x40, 0x48}});
+     }},
+    {"roiStyleIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x5E, {0, 1, 3}});
+     }},
+    {"repocIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x5F, {2, 0, 0, 1, 2, 1, 0}});
+     }},
+    {"cspocIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x5F, {0, 1, 0, 1, 2, 2, 0}});
+     }},
+    {"lcrgIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x63, {0, 0}});
+     }},
+    {"rcomIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x64, {0, 2, 'x'}});
+     }},
+    {"commentIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x64, {0, 1, 'a', 7}});
+     }},
+    {"markerAllowedInMainHeader",
+     [](Spec& s) {
+         s.main.push_back({0x58, {0, 4}});
+     }},
+    {"capConsistentWithRsiz", [](Spec& s) { s.siz[0] = 0x40; }},
+    {"lcapIsValid",
+     [](Spec& s) {
+         s.siz[0] = 0x40;
+         s.main.push_back({0x50, {0, 2, 0, 0}});
+     }},
+    {"markerSegmentIsComplete", [](Spec& s) { s.patch = [](Bytes& b) { b.resize(62); }; }},
+    // Tile-parts; the first SOT is at 65.
+    {"lsotIsValid", [](Spec& s) { s.patch = [](Bytes& b) { b[68] = 11; }; }},
+    {"isotIsValid", [](Spec& s) { s.parts[0].isot = 1; }},
+    {"psotIsValid", [](Spec& s) { s.parts[0].psot = 5; }},
+    {"tpsotIsValid", [](Spec& s) { s.parts[0].tpsot = 255; }},
+    {"foundSODMarker",
+     [](Spec& s) {
+         s.parts[0].header = {{0x64, {0, 1, 'a'}}};
+         s.parts[0].psot = 19;
+     }},
+    {"foundNextTilePartOrEOC", [](Spec& s) { s.parts[0].psot = 20; }},
+    {"foundExpectedNumberOfTiles", [](Spec& s) { s.siz[5] = 16; }},
+    {"foundExpectedNumberOfTileParts", [](Spec& s) { s.parts[0].tnsot = 2; }},
+    {"foundEOCMarker", [](Spec& s) { s.eoc = false; }},
+    {"markerAllowedInTilePartHeader",
+     [](Spec& s) {
+         s.parts[0].header = {{0x55, {0, 0}}};
+     }},
+    // Beyond the field's usual tests.
+    {"tilePartsInOrder",
+     [](Spec& s) {
+         s.parts = {part(1, 2), part(0, 2)};
+     }},
+    {"tnsotIsConsistent",
+     [](Spec& s) {
+         s.parts = {part(0, 2), part(1, 3)};
+     }},
+    {"codInFirstTilePartOnly",
+     [](Spec& s) {
+         s.parts = {part(0, 2), part(1, 2, {{0x52, s.main[0].second}})};
+     }},
+    {"pltIsConsistent",
+     [](Spec& s) {
+         s.parts[0].header = {{0x58, {0, 5}}};
+     }},
+    {"tlmIsConsistent",
+     [](Spec& s) {
+         s.main.push_back({0x55, {0, 0x20, 0, 0, 0, 17}});
+     }},
+    {"plmIsConsistent",
+     [](Spec& s) {
+         s.main.push_back({0x57, {0, 1, 3}});
+     }},
+    {"plmIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x57, {0, 2, 3}});
+     }},
+    {"tlmIsValid",
+     [](Spec& s) {
+         s.main.push_back({0x55, {0, 0x30}});
+     }},
+    {"ppmAndPptNotBoth",
+     [](Spec& s) {
+         s.main.push_back({0x60, {0}});
+         s.parts[0].header = {{0x61, {0}}};
+     }},
+};
+
+TEST(CodestreamChecks, EachFaultFailsItsTest) {
+    for (const Row& row : kRows) {
+        Spec spec;
+        row.change(spec);
+        const Findings findings = check(build(spec));
+        const auto& all = findings.all();
+        const bool found = std::any_of(all.begin(), all.end(), [&](const Finding& f) {
+            return f.test == row.test && f.box == "jp2c" && f.offset.has_value();
+        });
+        EXPECT_TRUE(found) << row.test << " not failed; findings:\n" << errorsOf(findings);
+    }
+}
+
+TEST(CodestreamChecks, RealTiledFileHasNoError) {
+    std::ifstream in(BOXQUILL_SAMPLES_DIR "/tiled.jp2", std::ios::binary);
+    const Bytes file{std::istreambuf_iterator<char>(in), {}};
+    // The top-level boxes, to the codestream's.
+    std::size_t pos = 0;
+    while (pos + 8 <= file.size() &&
+           std::string(file.begin() + static_cast<long>(pos) + 4,
+                       file.begin() + static_cast<long>(pos) + 8) != "jp2c") {
+        pos += (std::size_t{file[pos]} << 24) | (std::size_t{file[pos + 1]} << 16) |
+               (std::size_t{file[pos + 2]} << 8) | file[pos + 3];
+    }
+    ASSERT_LT(pos + 8, file.size());
+    const Findings findings = check(Bytes(file.begin() + static_cast<long>(pos) + 8, file.end()));
+    EXPECT_FALSE(findings.hasErrors()) << errorsOf(findings);
+    EXPECT_GT(findings.passed().size(), 30u);
+}
+
+}  // namespace
+}  // namespace bq
+
+namespace bq {
+namespace {
+
+TEST(CodestreamChecks, FailuresOfOneTestAreListedAtMostAHundredTimes) {
+    Spec spec;
+    spec.parts.assign(150, part(0, 0));
+    for (TilePart& t : spec.parts)
+        t.isot = 7;
+    const Findings findings = check(build(spec));
+    const auto& all = findings.all();
+    EXPECT_EQ(std::count_if(all.begin(), all.end(),
+                            [](const Finding& f) { return f.test == "isotIsValid"; }),
+              100);
+}
+
+}  // namespace
+}  // namespace bq
