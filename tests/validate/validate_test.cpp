@@ -220,9 +220,12 @@ TEST(Validate, FindingsNameTheRowOfTopLevelBoxes) {
     MemoryStream stream;
     stream.attach(file.data(), static_cast<std::uint32_t>(file.size()));
     const ValidationReport report = validateStream(stream, file.size());
-    ASSERT_EQ(report.findings.all().size(), 1u);
-    EXPECT_EQ(report.findings.all()[0].row, 2);  // after ftyp and jp2h, as `list` says
-    EXPECT_EQ(report.findings.all()[0].box, "xml");
+    // The stand-in codestream has findings of its own; the XML box's is the one wanted here.
+    const auto& all = report.findings.all();
+    const auto xml = std::find_if(all.begin(), all.end(),
+                                  [](const Finding& finding) { return finding.box == "xml"; });
+    ASSERT_NE(xml, all.end());
+    EXPECT_EQ(xml->row, 2);  // after ftyp and jp2h, as `list` says
 }
 
 }  // namespace
