@@ -61,6 +61,10 @@ TEST(CliGeoref, ReplacesTheGeoreferencingAndKeepsTheRest) {
     nanScale.doubles(33550, {std::nan(""), 0.25, 0})
         .doubles(33922, {0, 0, 0, 12, 45, 0})
         .shorts(34735, wgs84);
+    Tiff infiniteTiepoint{true, {}, {}};
+    infiniteTiepoint.doubles(33550, {0.25, 0.25, 0})
+        .doubles(33922, {0, 0, 0, HUGE_VAL, 45, 0})
+        .shorts(34735, wgs84);
     Tiff zeroScale{true, {}, {}};
     zeroScale.doubles(33550, {0, 0, 0}).doubles(33922, {0, 0, 0, 12, 45, 0}).shorts(34735, wgs84);
     Tiff zeroMatrix{true, {}, {}};
@@ -96,6 +100,14 @@ TEST(CliGeoref, ReplacesTheGeoreferencingAndKeepsTheRest) {
          textBytes("1\n0\n0\n-1\n0\n"),
          1},
         {"GeoTIFF of a NaN scale", {"--from", "IN"}, nanScale.build(), 1, {}, {}, 0, "finite"},
+        {"GeoTIFF of an infinite tiepoint",
+         {"--from", "IN"},
+         infiniteTiepoint.build(),
+         1,
+         {},
+         {},
+         0,
+         "finite"},
         {"GeoTIFF of a zero scale", {"--from", "IN"}, zeroScale.build(), 1, {}, {}, 0, "singular"},
         {"GeoTIFF of a zero matrix", {"--from", "IN"}, zeroMatrix.build(), 1, {}, {}, 0, "zero"},
         {"a TIFF without GeoKeys", {"--from", "IN"}, Tiff{true, {}, {}}.longs(256, 1).build(), 1},

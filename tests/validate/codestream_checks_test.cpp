@@ -208,6 +208,10 @@ const Row kRows[] = {
      [](Spec& s) {
          s.parts = {part(1, 2), part(0, 2)};
      }},
+    {"tilePartsInOrder",
+     [](Spec& s) {
+         s.parts = {part(0, 2), part(0, 2)};  // the first tile-part again
+     }},
     {"tnsotIsConsistent",
      [](Spec& s) {
          s.parts = {part(0, 2), part(1, 3)};
