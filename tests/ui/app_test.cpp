@@ -116,7 +116,8 @@ TEST_F(AppTest, ABoxNamedForALaterEditIsFoundWhereItMovedAndNeverAfterItWentOrTh
         int row;
     } cases[] = {
         {"nothing", [] {}, 1},
-        {"a row inserted above", [&] { insertBoxRow(boxes, 0, std::make_unique<GenericBox>(1, 0)); }, 2},
+        {"a row inserted above",
+         [&] { insertBoxRow(boxes, 0, std::make_unique<GenericBox>(1, 0)); }, 2},
         {"a row appended", appendRow, 1},
         {"the box deleted",
          [&] {
