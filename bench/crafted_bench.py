@@ -63,17 +63,14 @@ def run(command, shell=False, limit=None):
         child = subprocess.Popen(command, shell=shell, executable="/bin/bash" if shell else None,
                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                                  start_new_session=True)
-        printed = 0
-        while chunk := child.stdout.read(1 << 20):
-            printed += len(chunk)
-            if limit is not None and time.monotonic() - start > limit:
-                break
         try:
-            code = child.wait(None if limit is None else max(0.0, limit - (time.monotonic() - start)))
+            out, _ = child.communicate(timeout=limit)
         except subprocess.TimeoutExpired:
             os.killpg(child.pid, signal.SIGKILL)  # the timed program too, not only time(1)
-            child.wait()
-            return float("inf"), float("nan"), printed, None
+            child.communicate()
+            return float("inf"), float("nan"), 0, None
+        printed = len(out)
+        code = child.returncode
         seconds = time.monotonic() - start
         peak = peak_file.read().strip().splitlines()
         return seconds, int(peak[-1]) / 1024 if peak else float("nan"), printed, code
