@@ -42,7 +42,7 @@ TilePart part(std::uint8_t tpsot, std::uint8_t tnsot,
 }
 
 // The parts of a small codestream that rows change: one 8 x 8 tile of one 8-bit component.
-struct Spec {
+struct Plan {
     Bytes siz = {0, 0, 0, 0, 0, 8, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                  0, 8, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 7, 1, 1};
     std::vector<std::pair<std::uint8_t, Bytes>> main = {{0x52, {0, 0, 0, 1, 0, 0, 2, 2, 0, 1}},
@@ -52,7 +52,7 @@ struct Spec {
     std::function<void(Bytes&)> patch;
 };
 
-Bytes build(const Spec& s) {
+Bytes build(const Plan& s) {
     Bytes b = {0xFF, 0x4F};
     segment(b, 0x51, s.siz);
     for (const auto& [code, body] : s.main)
@@ -95,153 +95,153 @@ std::string errorsOf(const Findings& findings) {
 }
 
 TEST(CodestreamChecks, ValidControlHasNoFinding) {
-    Spec toEnd;  // Psot 0: the last tile-part runs to EOC
+    Plan toEnd;  // Psot 0: the last tile-part runs to EOC
     toEnd.parts[0].psot = 0;
-    Spec full;  // two tile-parts, TLM and PLT that agree with them
+    Plan full;  // two tile-parts, TLM and PLT that agree with them
     full.parts = {part(0, 2, {{0x58, {0, 4}}}), part(1, 2)};
     full.main.push_back({0x55, {0, 0x20, 0, 0, 0, 24, 0, 0, 0, 18}});
     full.main.push_back({0x57, {0, 1, 4, 1, 4}});
-    Spec implied;  // TLM whose tile indices are implied
+    Plan implied;  // TLM whose tile indices are implied
     implied.main.push_back({0x55, {0, 0, 0, 18}});
-    for (const Spec& spec : {Spec{}, toEnd, full, implied}) {
-        const Findings findings = check(build(spec));
+    for (const Plan& plan : {Plan{}, toEnd, full, implied}) {
+        const Findings findings = check(build(plan));
         EXPECT_TRUE(findings.all().empty()) << errorsOf(findings);
     }
 }
 
 struct Row {
     const char* test;
-    std::function<void(Spec&)> change;
+    std::function<void(Plan&)> change;
 };
 
 const Row kRows[] = {
-    {"lsizIsValid", [](Spec& s) { s.siz.resize(36); }},
-    {"lsizConsistentWithCsiz", [](Spec& s) { s.siz.push_back(0); }},
-    {"rsizIsValid", [](Spec& s) { s.siz[1] = 9; }},
-    {"xsizIsValid", [](Spec& s) { s.siz[5] = 0; }},
-    {"xOsizIsValid", [](Spec& s) { s.siz[13] = 8; }},
-    {"yTOsizIsValid", [](Spec& s) { s.siz[33] = 1; }},
-    {"xTsizIsValid", [](Spec& s) { s.siz[21] = 0; }},
-    {"csizIsValid", [](Spec& s) { s.siz[35] = 0; }},
-    {"ssizIsValid", [](Spec& s) { s.siz[36] = 40; }},
-    {"yRsizIsValid", [](Spec& s) { s.siz[38] = 0; }},
-    {"foundCODMarker", [](Spec& s) { s.main.erase(s.main.begin()); }},
-    {"foundQCDMarker", [](Spec& s) { s.main.pop_back(); }},
-    {"orderIsValid", [](Spec& s) { s.main[0].second[1] = 5; }},
-    {"layersIsValid", [](Spec& s) { s.main[0].second[3] = 0; }},
-    {"levelsIsValid", [](Spec& s) { s.main[0].second[5] = 33; }},
-    {"lcodConsistencyCheck", [](Spec& s) { s.main[0].second[0] = 1; }},
+    {"lsizIsValid", [](Plan& s) { s.siz.resize(36); }},
+    {"lsizConsistentWithCsiz", [](Plan& s) { s.siz.push_back(0); }},
+    {"rsizIsValid", [](Plan& s) { s.siz[1] = 9; }},
+    {"xsizIsValid", [](Plan& s) { s.siz[5] = 0; }},
+    {"xOsizIsValid", [](Plan& s) { s.siz[13] = 8; }},
+    {"yTOsizIsValid", [](Plan& s) { s.siz[33] = 1; }},
+    {"xTsizIsValid", [](Plan& s) { s.siz[21] = 0; }},
+    {"csizIsValid", [](Plan& s) { s.siz[35] = 0; }},
+    {"ssizIsValid", [](Plan& s) { s.siz[36] = 40; }},
+    {"yRsizIsValid", [](Plan& s) { s.siz[38] = 0; }},
+    {"foundCODMarker", [](Plan& s) { s.main.erase(s.main.begin()); }},
+    {"foundQCDMarker", [](Plan& s) { s.main.pop_back(); }},
+    {"orderIsValid", [](Plan& s) { s.main[0].second[1] = 5; }},
+    {"layersIsValid", [](Plan& s) { s.main[0].second[3] = 0; }},
+    {"levelsIsValid", [](Plan& s) { s.main[0].second[5] = 33; }},
+    {"lcodConsistencyCheck", [](Plan& s) { s.main[0].second[0] = 1; }},
     {"sumHeightWidthExponentIsValid",
-     [](Spec& s) { s.main[0].second[6] = s.main[0].second[7] = 5; }},
-    {"transformationIsValid", [](Spec& s) { s.main[0].second[9] = 2; }},
+     [](Plan& s) { s.main[0].second[6] = s.main[0].second[7] = 5; }},
+    {"transformationIsValid", [](Plan& s) { s.main[0].second[9] = 2; }},
     {"precinctSizeXIsValid",
-     [](Spec& s) { s.main[0].second = {1, 0, 0, 1, 0, 1, 2, 2, 0, 1, 0x11, 0x10}; }},
+     [](Plan& s) { s.main[0].second = {1, 0, 0, 1, 0, 1, 2, 2, 0, 1, 0x11, 0x10}; }},
     {"ccocIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x53, {1, 0, 0, 2, 2, 0, 1}});
      }},
     {"maxOneCcocPerComponent",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.insert(s.main.end(), 2, {0x53, {0, 0, 0, 2, 2, 0, 1}});
      }},
-    {"qStyleIsValid", [](Spec& s) { s.main[1].second[0] = 0x43; }},
-    {"lqcdConsistencyCheck", [](Spec& s) { s.main[1].second[0] = 0x41; }},
+    {"qStyleIsValid", [](Plan& s) { s.main[1].second[0] = 0x43; }},
+    {"lqcdConsistencyCheck", [](Plan& s) { s.main[1].second[0] = 0x41; }},
     {"maxOneCqccPerComponent",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.insert(s.main.end(), 2, {0x5D, {0, 0x40, 0x48}});
      }},
     {"roiStyleIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x5E, {0, 1, 3}});
      }},
     {"repocIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x5F, {2, 0, 0, 1, 2, 1, 0}});
      }},
     {"cspocIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x5F, {0, 1, 0, 1, 2, 2, 0}});
      }},
     {"lcrgIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x63, {0, 0}});
      }},
     {"rcomIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x64, {0, 2, 'x'}});
      }},
     {"commentIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x64, {0, 1, 'a', 7}});
      }},
     {"markerAllowedInMainHeader",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x58, {0, 4}});
      }},
-    {"capConsistentWithRsiz", [](Spec& s) { s.siz[0] = 0x40; }},
+    {"capConsistentWithRsiz", [](Plan& s) { s.siz[0] = 0x40; }},
     {"lcapIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.siz[0] = 0x40;
          s.main.push_back({0x50, {0, 2, 0, 0}});
      }},
-    {"markerSegmentIsComplete", [](Spec& s) { s.patch = [](Bytes& b) { b.resize(62); }; }},
+    {"markerSegmentIsComplete", [](Plan& s) { s.patch = [](Bytes& b) { b.resize(62); }; }},
     // Tile-parts; the first SOT is at 65.
-    {"lsotIsValid", [](Spec& s) { s.patch = [](Bytes& b) { b[68] = 11; }; }},
-    {"isotIsValid", [](Spec& s) { s.parts[0].isot = 1; }},
-    {"psotIsValid", [](Spec& s) { s.parts[0].psot = 5; }},
-    {"tpsotIsValid", [](Spec& s) { s.parts[0].tpsot = 255; }},
+    {"lsotIsValid", [](Plan& s) { s.patch = [](Bytes& b) { b[68] = 11; }; }},
+    {"isotIsValid", [](Plan& s) { s.parts[0].isot = 1; }},
+    {"psotIsValid", [](Plan& s) { s.parts[0].psot = 5; }},
+    {"tpsotIsValid", [](Plan& s) { s.parts[0].tpsot = 255; }},
     {"foundSODMarker",
-     [](Spec& s) {
+     [](Plan& s) {
          s.parts[0].header = {{0x64, {0, 1, 'a'}}};
          s.parts[0].psot = 19;
      }},
-    {"foundNextTilePartOrEOC", [](Spec& s) { s.parts[0].psot = 20; }},
-    {"foundExpectedNumberOfTiles", [](Spec& s) { s.siz[5] = 16; }},
-    {"foundExpectedNumberOfTileParts", [](Spec& s) { s.parts[0].tnsot = 2; }},
-    {"foundEOCMarker", [](Spec& s) { s.eoc = false; }},
+    {"foundNextTilePartOrEOC", [](Plan& s) { s.parts[0].psot = 20; }},
+    {"foundExpectedNumberOfTiles", [](Plan& s) { s.siz[5] = 16; }},
+    {"foundExpectedNumberOfTileParts", [](Plan& s) { s.parts[0].tnsot = 2; }},
+    {"foundEOCMarker", [](Plan& s) { s.eoc = false; }},
     {"markerAllowedInTilePartHeader",
-     [](Spec& s) {
+     [](Plan& s) {
          s.parts[0].header = {{0x55, {0, 0}}};
      }},
     // Beyond the field's usual tests.
     {"tilePartsInOrder",
-     [](Spec& s) {
+     [](Plan& s) {
          s.parts = {part(1, 2), part(0, 2)};
      }},
     {"tilePartsInOrder",
-     [](Spec& s) {
+     [](Plan& s) {
          s.parts = {part(0, 2), part(0, 2)};  // the first tile-part again
      }},
     {"tnsotIsConsistent",
-     [](Spec& s) {
+     [](Plan& s) {
          s.parts = {part(0, 2), part(1, 3)};
      }},
     {"codInFirstTilePartOnly",
-     [](Spec& s) {
+     [](Plan& s) {
          s.parts = {part(0, 2), part(1, 2, {{0x52, s.main[0].second}})};
      }},
     {"pltIsConsistent",
-     [](Spec& s) {
+     [](Plan& s) {
          s.parts[0].header = {{0x58, {0, 5}}};
      }},
     {"tlmIsConsistent",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x55, {0, 0x20, 0, 0, 0, 17}});
      }},
     {"plmIsConsistent",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x57, {0, 1, 3}});
      }},
     {"plmIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x57, {0, 2, 3}});
      }},
     {"tlmIsValid",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x55, {0, 0x30}});
      }},
     {"ppmAndPptNotBoth",
-     [](Spec& s) {
+     [](Plan& s) {
          s.main.push_back({0x60, {0}});
          s.parts[0].header = {{0x61, {0}}};
      }},
@@ -249,9 +249,9 @@ const Row kRows[] = {
 
 TEST(CodestreamChecks, EachFaultFailsItsTest) {
     for (const Row& row : kRows) {
-        Spec spec;
-        row.change(spec);
-        const Findings findings = check(build(spec));
+        Plan plan;
+        row.change(plan);
+        const Findings findings = check(build(plan));
         const auto& all = findings.all();
         const bool found = std::any_of(all.begin(), all.end(), [&](const Finding& f) {
             return f.test == row.test && f.box == "jp2c" && f.offset.has_value();
@@ -284,11 +284,11 @@ namespace bq {
 namespace {
 
 TEST(CodestreamChecks, FailuresOfOneTestAreListedAtMostAHundredTimes) {
-    Spec spec;
-    spec.parts.assign(150, part(0, 0));
-    for (TilePart& t : spec.parts)
+    Plan plan;
+    plan.parts.assign(150, part(0, 0));
+    for (TilePart& t : plan.parts)
         t.isot = 7;
-    const Findings findings = check(build(spec));
+    const Findings findings = check(build(plan));
     const auto& all = findings.all();
     EXPECT_EQ(std::count_if(all.begin(), all.end(),
                             [](const Finding& f) { return f.test == "isotIsValid"; }),

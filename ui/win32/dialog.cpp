@@ -31,6 +31,32 @@ void Dialog::end(INT_PTR result) {
     }
 }
 
+bool Dialog::endEdit(int id, App& app, const BoxRef& target,
+                     const std::function<Applied()>& apply) {
+    if (id == IDCANCEL) {
+        end(IDCANCEL);
+        return true;
+    }
+    if (id != IDOK) {
+        return false;
+    }
+    if (app.liveRow(target) < 0) {
+        end(IDCANCEL);
+        return true;
+    }
+    switch (apply()) {
+        case Applied::Done:
+            end(IDOK);
+            break;
+        case Applied::NoChange:
+            end(IDCANCEL);
+            break;
+        case Applied::Refused:
+            break;
+    }
+    return true;
+}
+
 INT_PTR CALLBACK Dialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* self = reinterpret_cast<Dialog*>(lParam);

@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string_view>
 
+#include "ui/app.h"
 #include "ui/win32/win32_handles.h"
 
 namespace bq::win32 {
@@ -41,6 +43,14 @@ class Dialog {
 
     // Ends a modal dialog: runModal returns `result`.
     void end(INT_PTR result);
+
+    // What OK of a dialog that edits a box made of the edit.
+    enum class Applied { Done, NoChange, Refused };
+    // OK and Cancel of a dialog that edits the box `target` names. Cancel ends it; OK runs
+    // `apply` only while the box is still in the document (else the dialog ends, cancelled,
+    // after saying so), then ends it with IDOK for a change, IDCANCEL for none, and keeps it
+    // open when the edit was refused, to be mended. False for any other control.
+    bool endEdit(int id, App& app, const BoxRef& target, const std::function<Applied()>& apply);
     HWND item(int id) const { return GetDlgItem(window_, id); }
 
   private:

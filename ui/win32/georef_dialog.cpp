@@ -39,19 +39,8 @@ class GeorefDialog final : public Dialog {
     }
 
     bool onCommand(int id, int /*code*/) override {
-        if (id == IDCANCEL) {
-            end(IDCANCEL);
-            return true;
-        }
-        if (id != IDOK) {
-            return false;
-        }
-        if (app_.liveRow(header_) < 0) {
-            end(IDCANCEL);
-        } else if (apply()) {
-            end(IDOK);
-        }
-        return true;
+        return endEdit(id, app_, header_,
+                       [this] { return apply() ? Applied::Done : Applied::Refused; });
     }
 
     // What OK does; false while the dialog has to stay open.

@@ -40,29 +40,17 @@ class XmpDialog final : public Dialog {
     }
 
     bool onCommand(int id, int /*code*/) override {
-        if (id == IDCANCEL) {
-            end(IDCANCEL);
-            return true;
-        }
-        if (id != IDOK) {
-            return false;
-        }
-        if (app_.liveRow(target_) < 0) {
-            end(IDCANCEL);
-            return true;
-        }
-        // Refused, the dialog stays so the text can be mended.
-        switch (applyXmpEdit(app_, packet_, windowTextUtf8(item(IDC_XMP_TEXT)))) {
-            case XmpEdit::Unchanged:
-                end(IDCANCEL);
-                break;
-            case XmpEdit::Replaced:
-                end(IDOK);
-                break;
-            case XmpEdit::Refused:
-                break;
-        }
-        return true;
+        return endEdit(id, app_, target_, [this] {
+            // Refused, the dialog stays so the text can be mended.
+            switch (applyXmpEdit(app_, packet_, windowTextUtf8(item(IDC_XMP_TEXT)))) {
+                case XmpEdit::Unchanged:
+                    return Applied::NoChange;
+                case XmpEdit::Replaced:
+                    return Applied::Done;
+                default:
+                    return Applied::Refused;
+            }
+        });
     }
 
     App& app_;
@@ -120,41 +108,30 @@ class ResolutionDialog final : public Dialog {
     }
 
     bool onCommand(int id, int /*code*/) override {
-        if (id == IDCANCEL) {
-            end(IDCANCEL);
-            return true;
-        }
         for (const int first : kFirstIds) {
             if (id == first + 3) {
                 showRemoved(first);
                 return true;
             }
         }
-        if (id != IDOK) {
-            return false;
-        }
-        if (app_.liveRow(target_) < 0) {
-            end(IDCANCEL);
-            return true;
-        }
-        std::array<ResolutionChange, 2> changes;
-        for (std::size_t kind = 0; kind < changes.size(); ++kind) {
-            std::string why;
-            const std::optional<ResolutionChange> change =
-                resolutionFromFields(fields(kFirstIds[kind]), shown_[kind], why);
-            if (!change) {
-                app_.showError(std::string(kKinds[kind]) + " resolution: " + why + ".");
-                return true;
+        return endEdit(id, app_, target_, [this] {
+            std::array<ResolutionChange, 2> changes;
+            for (std::size_t kind = 0; kind < changes.size(); ++kind) {
+                std::string why;
+                const std::optional<ResolutionChange> change =
+                    resolutionFromFields(fields(kFirstIds[kind]), shown_[kind], why);
+                if (!change) {
+                    app_.showError(std::string(kKinds[kind]) + " resolution: " + why + ".");
+                    return Applied::Refused;
+                }
+                changes[kind] = *change;
             }
-            changes[kind] = *change;
-        }
-        if (changes[0].action == ResolutionChange::Action::Keep &&
-            changes[1].action == ResolutionChange::Action::Keep) {
-            end(IDCANCEL);
-        } else if (setResolution(app_, changes[0], changes[1])) {
-            end(IDOK);
-        }
-        return true;
+            if (changes[0].action == ResolutionChange::Action::Keep &&
+                changes[1].action == ResolutionChange::Action::Keep) {
+                return Applied::NoChange;
+            }
+            return setResolution(app_, changes[0], changes[1]) ? Applied::Done : Applied::Refused;
+        });
     }
 
     App& app_;
