@@ -6,7 +6,7 @@
 # the script fail. Everything else stays in the work folder.
 #
 # FUZZ_SECONDS   run time per target (60)
-# FUZZ_TARGETS   which targets ("open codestream roundtrip geo")
+# FUZZ_TARGETS   which targets ("open codestream roundtrip geo validate")
 # FUZZ_MAX_LEN   the largest input libFuzzer makes (65536)
 # FUZZ_GEO_MAX_LEN  the same for the geo target (8 MiB): XML deep or large enough to meet
 #                the XML limits (256 levels, a million elements and attributes)
@@ -17,7 +17,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${FUZZ_SECONDS:-60}
-targets=${FUZZ_TARGETS:-open codestream roundtrip geo}
+targets=${FUZZ_TARGETS:-open codestream roundtrip geo validate}
 max_len=${FUZZ_MAX_LEN:-65536}
 geo_max_len=${FUZZ_GEO_MAX_LEN:-8388608}
 keep=${FUZZ_KEEP:-1}
