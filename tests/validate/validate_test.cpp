@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "stream/memory_stream.h"
 #include "tests/ui/test_files.h"
@@ -164,7 +165,21 @@ TEST(Validate, SamplesHaveNoError) {
         }
         EXPECT_TRUE(report.valid()) << name << "\n" << seen;
         EXPECT_EQ(report.format, "jp2");
+        // The check's own limits (a payload read whole, a level's box count) are no tests.
+        for (const std::string& test : report.findings.passed()) {
+            EXPECT_FALSE(test.ends_with("Checked")) << name << ": " << test;
+        }
     }
+}
+
+TEST(Validate, ALimitReachedIsAWarningAndNeverPasses) {
+    Findings findings;
+    findings.limit("payloadIsChecked", true, "");
+    findings.limit("boxesChecked", false, "more than 100000 boxes");
+    findings.error("signatureIsValid", true, "");
+    EXPECT_EQ(findings.passed(), std::vector<std::string>{"signatureIsValid"});
+    ASSERT_EQ(findings.all().size(), 1u);
+    EXPECT_EQ(findings.all()[0].severity, Severity::Warning);
 }
 
 TEST(Validate, JpxMadeOfAValidJp2HasNoError) {
