@@ -12,7 +12,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "validate/validate_file.h"
@@ -20,16 +19,13 @@
 namespace {
 
 namespace fs = std::filesystem;
+using Names = std::set<std::string>;
 
 fs::path corpusPath() {
     const char* fromEnv = std::getenv("BOXQUILL_CORPUS_DIR");
     return fromEnv != nullptr && *fromEnv != '\0' ? fs::path(fromEnv)
                                                   : fs::path(BOXQUILL_CORPUS_DIR);
 }
-
-struct Row {
-    std::string file, brand, peerVerdict, peerFailed, verdict, failed, reason;
-};
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -40,15 +36,38 @@ std::vector<std::string> split(const std::string& text, char separator) {
     return parts;
 }
 
+// A list column's tests ("-" for none); the peer's box/test paths by their test, since it
+// tells a test's box only by nesting.
+Names names(const std::string& column) {
+    Names set;
+    for (const std::string& path :
+         column == "-" ? std::vector<std::string>{} : split(column, ',')) {
+        set.insert(path.substr(path.rfind('/') + 1));
+    }
+    return set;
+}
+
+std::string text(const Names& set) {
+    std::string joined;
+    for (const std::string& name : set) {
+        joined += (joined.empty() ? "" : ",") + name;
+    }
+    return joined.empty() ? "-" : joined;
+}
+
+struct Row {
+    std::string file, brand, peerVerdict, peerFailed, verdict, failed, reason;
+    bool agrees() const { return peerVerdict == verdict && names(peerFailed) == names(failed); }
+};
+
 std::vector<Row> loadTable() {
     std::vector<Row> rows;
     std::ifstream in(BOXQUILL_VERDICTS);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.empty() || line[0] == '#' || line.rfind("file\t", 0) == 0) {
+    for (std::string line; std::getline(in, line);) {
+        const std::vector<std::string> f = split(line, '\t');
+        if (line.empty() || line[0] == '#' || f[0] == "file") {
             continue;
         }
-        const std::vector<std::string> f = split(line, '\t');
         if (f.size() != 7) {
             ADD_FAILURE() << "malformed line: " << line;
             continue;
@@ -56,26 +75,6 @@ std::vector<Row> loadTable() {
         rows.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6]});
     }
     return rows;
-}
-
-// A list column as its set of names ("-" for none); the peer's box/test paths by their test,
-// since it names a test after the box it lies in only by nesting.
-std::string names(const std::string& column) {
-    std::set<std::string> set;
-    if (column != "-") {
-        for (const std::string& path : split(column, ',')) {
-            set.insert(path.substr(path.rfind('/') + 1));
-        }
-    }
-    std::string text;
-    for (const std::string& name : set) {
-        text += (text.empty() ? "" : ",") + name;
-    }
-    return text.empty() ? "-" : text;
-}
-
-bool agrees(const Row& row) {
-    return row.peerVerdict == row.verdict && names(row.peerFailed) == row.failed;
 }
 
 TEST(CorpusVerdicts, EveryFileGetsItsReviewedVerdictAndFailedTests) {
@@ -87,7 +86,7 @@ TEST(CorpusVerdicts, EveryFileGetsItsReviewedVerdictAndFailedTests) {
     ASSERT_FALSE(rows.empty());
     for (const Row& row : rows) {
         const bq::ValidationReport report = bq::validateFile((corpusPath() / row.file).string());
-        std::set<std::string> failed;
+        Names failed;
         std::string findings;
         for (const bq::Finding& finding : report.findings.all()) {
             if (finding.severity == bq::Severity::Error) {
@@ -95,41 +94,28 @@ TEST(CorpusVerdicts, EveryFileGetsItsReviewedVerdictAndFailedTests) {
                 findings += "  " + finding.test + ": " + finding.message + "\n";
             }
         }
-        std::string list;
-        for (const std::string& name : failed) {
-            list += (list.empty() ? "" : ",") + name;
-        }
         EXPECT_EQ(report.valid() ? "valid" : "invalid", row.verdict) << row.file;
-        EXPECT_EQ(list.empty() ? "-" : list, row.failed) << row.file << "\n" << findings;
+        EXPECT_EQ(text(failed), row.failed) << row.file << "\n" << findings;
     }
-}
-
-// The names of a list column's tests as a set.
-std::set<std::string> nameSet(const std::string& column) {
-    const std::string text = names(column);
-    const std::vector<std::string> parts =
-        text == "-" ? std::vector<std::string>{} : split(text, ',');
-    return {parts.begin(), parts.end()};
 }
 
 TEST(CorpusVerdicts, EachDisagreementWithThePeerHasAReason) {
     int jp2 = 0, same = 0, sameVerdict = 0, peerFaultsFound = 0;
     for (const Row& row : loadTable()) {
-        EXPECT_EQ(row.reason == "-", agrees(row))
+        EXPECT_EQ(row.reason == "-", row.agrees())
             << row.file << ": a reason is wanted exactly where we differ from the peer ("
-            << row.peerVerdict << " " << names(row.peerFailed) << " against " << row.verdict << " "
-            << row.failed << ")";
-        if (row.brand != "jp2") {
-            continue;
+            << row.peerVerdict << " " << text(names(row.peerFailed)) << " against " << row.verdict
+            << " " << row.failed << ")";
+        if (row.brand == "jp2") {
+            const Names peer = names(row.peerFailed), ours = names(row.failed);
+            const bool verdict = row.peerVerdict == row.verdict;
+            ++jp2;
+            same += row.agrees() ? 1 : 0;
+            sameVerdict += verdict ? 1 : 0;
+            peerFaultsFound +=
+                verdict && std::includes(ours.begin(), ours.end(), peer.begin(), peer.end()) ? 1
+                                                                                             : 0;
         }
-        const std::set<std::string> peer = nameSet(row.peerFailed), ours = nameSet(row.failed);
-        ++jp2;
-        same += agrees(row) ? 1 : 0;
-        sameVerdict += row.peerVerdict == row.verdict ? 1 : 0;
-        peerFaultsFound += row.peerVerdict == row.verdict &&
-                                   std::includes(ours.begin(), ours.end(), peer.begin(), peer.end())
-                               ? 1
-                               : 0;
     }
     std::cout << "of " << jp2 << " JP2 files: the peer's verdict on " << sameVerdict
               << ", its verdict and every test it fails on " << peerFaultsFound
