@@ -70,7 +70,7 @@ bool takeBox(BoxHeaderFault fault, const BoxHeader& header, std::uint64_t at, st
 }
 
 void noteCap(std::size_t count, const std::string& parent, std::uint64_t at, Findings& findings) {
-    findings.warning(
+    findings.limit(
         "boxesChecked", count < kMaxCheckedBoxes,
         "more than " + std::to_string(kMaxCheckedBoxes) + " boxes; the rest are not checked",
         parent, at);
@@ -144,10 +144,10 @@ std::vector<BoxAt> walkBytes(std::span<const std::uint8_t> bytes, std::uint64_t 
 
 std::optional<std::vector<std::uint8_t>> readPayload(ByteStream& stream, const BoxAt& box,
                                                      std::string_view test, Findings& findings) {
-    if (!findings.warning(test, box.payloadLength <= kMaxCheckedPayload,
-                          "payload of " + std::to_string(box.payloadLength) +
-                              " bytes, over the checked limit; not checked",
-                          box.path, box.offset)) {
+    if (!findings.limit(test, box.payloadLength <= kMaxCheckedPayload,
+                        "payload of " + std::to_string(box.payloadLength) +
+                            " bytes, over the checked limit; not checked",
+                        box.path, box.offset)) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(box.payloadLength));

@@ -41,7 +41,9 @@ void checkTopLevel(const std::vector<BoxAt>& boxes, const HeaderFacts& header, R
 void checkHeaderAgainstCodestream(const HeaderFacts& header, const CodestreamFacts& codestream,
                                   Findings& findings);
 // 'xml ', 'uuid' (the XMP packet well-formed) and 'uinf' (its list and URL boxes).
-void checkXmlBox(ByteStream& stream, const BoxAt& box, Findings& findings);
+// Where an XML box stands: at the top level, or nested in an association (GMLJP2).
+enum class XmlPlace : std::uint8_t { TopLevel, Nested };
+void checkXmlBox(ByteStream& stream, const BoxAt& box, XmlPlace place, Findings& findings);
 void checkUuidBox(ByteStream& stream, const BoxAt& box, Findings& findings);
 void checkUuidInfoBox(ByteStream& stream, const BoxAt& box, Findings& findings);
 

@@ -23,6 +23,10 @@ constexpr std::uint8_t kCodePrf = 0x56;
 constexpr std::uint8_t kCodeCpf = 0x59;
 // Rsiz bit 14: a CAP segment is in the main header.
 constexpr std::uint16_t kRsizCap = 0x4000;
+// Rsiz bit 15: Part 2 extensions, listed by the bits below it.
+constexpr std::uint16_t kRsizPart2 = 0x8000;
+// Rsiz's profile field all ones: the profile is the one a PRF segment gives.
+constexpr std::uint16_t kRsizProfileInPrf = 0x0FFF;
 
 // TLM entries, and PLM's sums, kept to compare with the tile-parts: 8 MiB each.
 constexpr std::size_t kMaxTlmEntries = std::size_t{1} << 20;
@@ -122,6 +126,23 @@ std::string markerName(std::uint16_t marker) {
     return out.str();
 }
 
+// Rsiz's values (Table A.10 and its amendments), bit 14 (CAP) aside: with bit 15 the Part 2
+// extensions in any combination; else profiles 0 and 1, the cinema and long-term storage
+// profiles (3 to 7), broadcast (0x01, 0x02, 0x03 with a main level of 0 to 11 in the low
+// nibble), IMF (0x04 to 0x09, a sub level of 0 to 9 and a main level of 0 to 11), or the
+// profile given by PRF.
+bool rsizIsKnown(std::uint16_t rsiz) {
+    if ((rsiz & kRsizPart2) != 0) {
+        return true;
+    }
+    const unsigned profile = rsiz & static_cast<unsigned>(~kRsizCap);
+    const unsigned family = profile >> 8, subLevel = (profile >> 4) & 0x0F,
+                   mainLevel = profile & 0x0F;
+    return profile <= 7 || profile == kRsizProfileInPrf ||
+           (family >= 1 && family <= 3 && subLevel == 0 && mainLevel <= 11) ||
+           (family >= 4 && family <= 9 && subLevel <= 9 && mainLevel <= 11);
+}
+
 class Checker {
   public:
     Checker(ByteStream& stream, std::uint64_t offset, std::uint64_t length, const std::string& box,
@@ -169,6 +190,8 @@ class Checker {
     void checkCrg(const Segment& segment);
     void checkCom(const Segment& segment);
     void checkCap(const Segment& segment);
+    // PRF and CPF: one or more 16-bit fields after the length.
+    void checkProfileSegment(const Segment& segment, std::string_view test);
     void checkTlm(const Segment& segment);
     void checkPlm(const Segment& segment);
     void checkTlmEntry(std::uint16_t isot, std::uint64_t pos, std::uint64_t length);
@@ -179,6 +202,9 @@ class Checker {
     // Checks one tile-part from its SOT at `pos`; the position after it, or none when the
     // walk cannot go on.
     std::optional<std::uint64_t> checkTilePart(std::uint64_t pos);
+    // Counts a tile-part of tile `isot` and tests its place among the tile's.
+    void noteTilePart(std::uint16_t isot, std::uint8_t tpsot, std::uint8_t tnsot,
+                      std::uint64_t pos);
     void resetHeader() {
         cocSeen_.assign(csiz_, false);
         qccSeen_.assign(csiz_, false);
@@ -192,6 +218,7 @@ class Checker {
     std::uint16_t csiz_ = 0;
     std::uint32_t tileCount_ = 0;
     bool hasCap_ = false;
+    bool hasPrf_ = false;
     // Components named by COC and QCC in the header being read, at most one each.
     std::vector<bool> cocSeen_;
     std::vector<bool> qccSeen_;
@@ -202,6 +229,7 @@ class Checker {
     };
     std::vector<TileState> tiles_;
     std::uint32_t tilesFound_ = 0;
+    std::uint64_t strayTileParts_ = 0;  // of tiles outside the grid
     std::uint64_t tilePartsFound_ = 0;
     // TLM's entries by Ztlm, then in tile-part order: the tile (kImpliedTile when Stlm
     // implies it) in the high, Ptlm in the low 32 bits.
@@ -268,11 +296,8 @@ void Checker::checkSiz(const Segment& s) {
     }
     const ImageSize& z = *siz_;
     csiz_ = z.csiz;
-    const std::uint16_t profile = z.rsiz & static_cast<std::uint16_t>(~kRsizCap);
-    // Part 1's profiles, the cinema, storage, broadcast and IMF ranges, or bit 15 (Part 2).
-    const bool rsizKnown =
-        profile <= 7 || (profile >= 0x0100 && profile < 0x0C00) || (profile & 0x8000) != 0;
-    error("rsizIsValid", rsizKnown, cat("Rsiz is ", z.rsiz, ", a value no edition defines"), p);
+    error("rsizIsValid", rsizIsKnown(z.rsiz),
+          cat("Rsiz is 0x", std::hex, z.rsiz, std::dec, ", a value no edition defines"), p);
     error("xsizIsValid", z.xsiz >= 1, "Xsiz is 0", p);
     error("ysizIsValid", z.ysiz >= 1, "Ysiz is 0", p);
     error("xOsizIsValid", z.xosiz < z.xsiz,
@@ -532,6 +557,12 @@ void Checker::checkCap(const Segment& s) {
           cat("Lcap is ", s.length, " but Pcap ", pcap, " needs ", expected), s.pos);
 }
 
+void Checker::checkProfileSegment(const Segment& s, std::string_view test) {
+    error(test, s.length >= 4 && s.length % 2 == 0,
+          cat(markerName(s.marker), " length ", s.length, "; 2 plus two bytes a profile field"),
+          s.pos);
+}
+
 void Checker::checkTlm(const Segment& s) {
     ByteReader f(s.body);
     std::uint8_t z = 0, stlm = 0;
@@ -632,6 +663,11 @@ void Checker::checkHeaderSegment(const Segment& s, bool tilePart) {
     } else if (code == kCodeCap && !tilePart) {
         hasCap_ = true;
         checkCap(s);
+    } else if (code == kCodePrf && !tilePart) {
+        hasPrf_ = true;
+        checkProfileSegment(s, "lprfIsValid");
+    } else if (code == kCodeCpf && !tilePart) {
+        checkProfileSegment(s, "lcpfIsValid");
     }
     warning("markerIsKnown", mainOnly || tileOnly || code == kCodeSiz,
             cat("unknown marker ", markerName(s.marker), " with a segment of ", s.length, " bytes"),
@@ -711,6 +747,8 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
     if (!error("foundNextTilePartOrEOC", end <= length,
                cat("Psot ", psot, " runs ", end - length, " bytes past the codestream's end"),
                pos)) {
+        // Its SOT stands, so its tile is found, though its data is cut.
+        noteTilePart(isot, tpsot, tnsot, pos);
         return std::nullopt;
     }
     resetHeader();
@@ -775,9 +813,22 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
     const std::uint16_t next = cursor_.marker(end);
     const bool nextFound =
         next == fullMarker(kCodeEoc) || (psot != 0 && next == fullMarker(kCodeSot));
-    error("foundNextTilePartOrEOC", nextFound,
-          cat("no SOT or EOC where Psot ", psot, " ends the tile-part, at ", end), pos);
+    // Psot 0 ends the tile-part at EOC itself, which foundEOCMarker tests.
+    if (psot != 0) {
+        error("foundNextTilePartOrEOC", nextFound,
+              cat("no SOT or EOC where Psot ", psot, " ends the tile-part, at ", end), pos);
+    }
+    noteTilePart(isot, tpsot, tnsot, pos);
+    if (!nextFound || next == fullMarker(kCodeEoc)) {
+        return std::nullopt;
+    }
+    return end;
+}
+
+void Checker::noteTilePart(std::uint16_t isot, std::uint8_t tpsot, std::uint8_t tnsot,
+                           std::uint64_t pos) {
     ++tilePartsFound_;
+    strayTileParts_ += isot < tiles_.size() ? 0 : 1;
     if (isot < tiles_.size()) {
         TileState& tile = tiles_[isot];
         error("tilePartsInOrder", tpsot == tile.parts || tile.parts == 255,
@@ -796,10 +847,6 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
             tile.tnsot = tnsot;
         }
     }
-    if (!nextFound || next == fullMarker(kCodeEoc)) {
-        return std::nullopt;
-    }
-    return end;
 }
 
 void Checker::walkTileParts(std::uint64_t pos) {
@@ -828,18 +875,26 @@ void Checker::walkTileParts(std::uint64_t pos) {
     while (at && cursor_.marker(*at) == fullMarker(kCodeSot)) {
         at = checkTilePart(*at);
     }
-    error("foundExpectedNumberOfTiles", tilesFound_ == tileCount_,
-          cat("tile-parts name ", tilesFound_, " of the ", tileCount_, " tiles"), pos);
+    error("foundExpectedNumberOfTiles", tilesFound_ == tileCount_ && strayTileParts_ == 0,
+          cat("tile-parts name ", tilesFound_, " of the ", tileCount_, " tiles and ",
+              strayTileParts_, " tile-parts name none of them"),
+          pos);
+    // Where tile-parts give their tiles' counts, a tile with none found is short too.
+    const bool countsGiven = std::any_of(tiles_.begin(), tiles_.end(),
+                                         [](const TileState& tile) { return tile.tnsot != 0; });
     std::uint32_t short_ = 0, first = 0;
     for (std::uint32_t i = 0; i < tiles_.size(); ++i) {
-        if (tiles_[i].tnsot != 0 && tiles_[i].parts != tiles_[i].tnsot) {
+        if ((tiles_[i].tnsot != 0 && tiles_[i].parts != tiles_[i].tnsot) ||
+            (countsGiven && tiles_[i].parts == 0)) {
             first = short_ == 0 ? i : first;
             ++short_;
         }
     }
-    error("foundExpectedNumberOfTileParts", short_ == 0,
-          cat(short_, " tiles have other than TNsot tile-parts; the first is tile ", first,
-              " with ", short_ ? tiles_[first].parts : 0, " of ", short_ ? tiles_[first].tnsot : 0),
+    // Tile-parts of tiles outside the grid leave the grid's counts unknowable.
+    error("foundExpectedNumberOfTileParts", short_ == 0 && strayTileParts_ == 0,
+          cat(short_, " tiles have other than TNsot tile-parts (the first is tile ", first,
+              " with ", short_ ? tiles_[first].parts : 0, " of ", short_ ? tiles_[first].tnsot : 0,
+              "); ", strayTileParts_, " tile-parts of tiles outside the grid"),
           pos);
     if (!plm_.empty()) {
         if (plmMismatches_ == 0 && plm_.size() != tilePartsFound_) {
@@ -868,12 +923,12 @@ void Checker::walkTileParts(std::uint64_t pos) {
 
 std::optional<CodestreamFacts> Checker::run() {
     const std::uint64_t length = cursor_.length();
-    if (!error("codestreamStartsWithSOCMarker", cursor_.marker(0) == fullMarker(kCodeSoc),
-               "the codestream does not start with SOC", 0)) {
-        return std::nullopt;
-    }
+    const bool soc =
+        error("codestreamStartsWithSOCMarker", cursor_.marker(0) == fullMarker(kCodeSoc),
+              "the codestream does not start with SOC", 0);
     if (!error("foundSIZMarker", cursor_.marker(2) == fullMarker(kCodeSiz),
-               "SIZ does not follow SOC", 2)) {
+               "SIZ does not follow SOC", 2) ||
+        !soc) {
         return std::nullopt;
     }
     auto sizSegment = readSegment(2, length);
@@ -914,6 +969,13 @@ std::optional<CodestreamFacts> Checker::run() {
           hasCap_ ? "CAP stands in the main header but Rsiz does not announce it"
                   : "Rsiz announces a CAP segment the main header lacks",
           2);
+    // The profile field all ones means only PRF says which profile the codestream keeps.
+    const bool prfAnnounced =
+        (siz_->rsiz & kRsizPart2) == 0 && (siz_->rsiz & kRsizProfileInPrf) == kRsizProfileInPrf;
+    error("foundPRFMarker", hasPrf_ || !prfAnnounced,
+          "Rsiz gives the profile to PRF, which the main header lacks", 2);
+    warning("prfConsistentWithRsiz", !hasPrf_ || prfAnnounced,
+            "PRF stands in the main header but Rsiz does not refer to it", 2);
     walkTileParts(pos);
 
     CodestreamFacts facts;

@@ -98,6 +98,8 @@ void checkTopLevel(const std::vector<BoxAt>& boxes, const HeaderFacts& header, R
     if (boxes.size() > 1) {
         error("secondBoxIsFileTypeBox", boxes[1].type == kTypeFtyp,
               "second box '" + typeText(boxes[1].type) + "'", &boxes[1]);
+    } else if (!boxes.empty()) {
+        error("secondBoxIsFileTypeBox", false, "no box after the first");
     }
     const auto headerBox = std::find_if(boxes.begin(), boxes.end(),
                                         [](const BoxAt& box) { return box.type == kTypeJp2h; });
@@ -106,6 +108,10 @@ void checkTopLevel(const std::vector<BoxAt>& boxes, const HeaderFacts& header, R
     if (headerBox != boxes.end() && codestream != boxes.end()) {
         error("locationJP2HeaderBoxIsValid", headerBox < codestream,
               "the JP2 header box follows the first codestream box", &*headerBox);
+    } else if (rules == Rules::Jp2) {
+        // Without both boxes the header cannot stand before the codestream, as it must.
+        error("locationJP2HeaderBoxIsValid", false,
+              "no JP2 header box before a contiguous codestream box");
     }
     for (const auto& [type, test] : {std::pair{kTypeSignature, "noMoreThanOneSignatureBox"},
                                      std::pair{kTypeFtyp, "noMoreThanOneFileTypeBox"},

@@ -42,6 +42,11 @@ class Findings {
         return check(test, ok, Severity::Warning, message, box, offset);
     }
 
+    // A limit of the check itself (a payload or a count too large to check whole): a warning
+    // when reached, and never a test that passed, since it tests nothing about the file.
+    bool limit(std::string_view test, bool ok, std::string_view message, std::string_view box = {},
+               std::optional<std::uint64_t> offset = std::nullopt);
+
     const std::vector<Finding>& all() const { return findings_; }
     std::vector<Finding>& all() { return findings_; }
     // The tests that ran and never failed, sorted by name.

@@ -101,6 +101,12 @@ void checkIcc(const Sub& sub, const ColourBox& colour, Rules rules) {
 
 void checkColour(const Sub& sub, Rules rules, std::optional<std::uint32_t>& enumerated) {
     const auto colour = decodeColourBox(sub.payload);
+    if (!colour && sub.payload.size() >= 3 && sub.payload[0] == 1) {
+        // Cut short (a file that ends inside its header): the enumerated space is missing.
+        sub.length(false, "7 for an enumerated colour space");
+        sub.error("enumCSIsValid", false, "the box ends before EnumCS");
+        return;
+    }
     if (!sub.length(colour.has_value(), "at least 3")) {
         return;
     }
@@ -116,14 +122,14 @@ void checkColour(const Sub& sub, Rules rules, std::optional<std::uint32_t>& enum
     sub.error("approxIsValid", jp2 ? colour->approximation == 0 : colour->approximation <= 4,
               "approximation " + n(colour->approximation) + (jp2 ? "; 0 required" : "; 0 to 4"));
     if (colour->method == 1) {
-        if (!sub.length(sub.payload.size() == 7, "7 for an enumerated colour space")) {
-            return;
-        }
+        // JPX's enumerated spaces may carry parameters after EnumCS; JP2's carry none.
+        sub.length(jp2 ? sub.payload.size() == 7 : sub.payload.size() >= 7,
+                   jp2 ? "7 for an enumerated colour space" : "at least 7");
         const std::uint32_t space = colour->enumerated.value_or(0);
         sub.error("enumCSIsValid",
                   jp2 ? space >= 16 && space <= 18 : !enumeratedSpaceName(space).empty(),
                   "enumerated colour space " + n(space));
-        enumerated = colour->enumerated;
+        enumerated = space;
     } else if (colour->method == 2 || colour->method == 3) {
         if (sub.length(colour->profileLength >= kTypeIccHeaderSize,
                        "an ICC profile of at least 128 bytes")) {
@@ -195,10 +201,19 @@ void checkChannels(const Sub& sub, std::optional<std::uint32_t> enumerated) {
 
 void checkResolutionBox(const Sub& sub, bool capture) {
     const auto resolution = decodeResolution(sub.payload);
+    const std::string c = capture ? "c" : "d";
     if (!sub.length(resolution.has_value() && sub.payload.size() == 10, "10")) {
+        // Each field the box ends before is missing, so not valid either.
+        const std::pair<std::size_t, std::string> fields[] = {
+            {2, "vR" + c + "N"}, {4, "vR" + c + "D"}, {6, "hR" + c + "N"},
+            {8, "hR" + c + "D"}, {9, "vR" + c + "E"}, {10, "hR" + c + "E"}};
+        for (const auto& [end, name] : fields) {
+            if (sub.payload.size() < end) {
+                sub.error(name + "IsValid", false, "the box ends before " + name);
+            }
+        }
         return;
     }
-    const std::string c = capture ? "c" : "d";
     const auto axis = [&](const ResolutionAxis& values, const std::string& name) {
         sub.error(name + "R" + c + "NIsValid", values.numerator >= 1,
                   "numerator " + n(values.numerator) + "; at least 1");

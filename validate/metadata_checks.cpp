@@ -23,14 +23,23 @@ std::string n(std::uint64_t value) {
     return std::to_string(value);
 }
 
-void checkXmlText(std::span<const std::uint8_t> bytes, const BoxAt& box, Findings& findings) {
-    // Some writers end the text with a NUL as a C string would: a fault of its own, kept
-    // apart from the XML's so that such files stay readable as the XML they hold.
+void checkXmlText(std::span<const std::uint8_t> bytes, const BoxAt& box, XmlPlace place,
+                  Findings& findings) {
+    // Some writers end the text with a NUL as a C string would. NUL is no XML character, so a
+    // top-level XML box or XMP packet that ends in one is not well-formed. GMLJP2 writers
+    // pad the XML nested in associations the same way and their readers take it as a C string:
+    // there the padding is a warning of its own.
     const std::string_view text = xmlTextOf(bytes);
-    findings.warning("xmlHasNoTrailingNull", text.size() == bytes.size(),
-                     std::to_string(bytes.size() - text.size()) + " NUL bytes after the XML",
-                     box.path, box.offset);
-    const std::string problem = xmlProblem(text);
+    const std::size_t padding = bytes.size() - text.size();
+    if (place == XmlPlace::Nested) {
+        findings.warning("xmlHasNoTrailingNull", padding == 0,
+                         std::to_string(padding) + " NUL bytes after the XML", box.path,
+                         box.offset);
+    }
+    std::string problem = xmlProblem(text);
+    if (problem.empty() && place == XmlPlace::TopLevel && padding > 0) {
+        problem = std::to_string(padding) + " NUL bytes after the XML; NUL is no XML character";
+    }
     findings.error("containsWellformedXML", problem.empty(), problem, box.path, box.offset);
 }
 
@@ -87,9 +96,9 @@ void checkUrl(std::span<const std::uint8_t> payload, const BoxAt& box, Findings&
 
 }  // namespace
 
-void checkXmlBox(ByteStream& stream, const BoxAt& box, Findings& findings) {
+void checkXmlBox(ByteStream& stream, const BoxAt& box, XmlPlace place, Findings& findings) {
     if (const auto payload = readPayload(stream, box, "containsWellformedXML", findings)) {
-        checkXmlText(*payload, box, findings);
+        checkXmlText(*payload, box, place, findings);
     }
 }
 
@@ -101,7 +110,7 @@ void checkUuidBox(ByteStream& stream, const BoxAt& box, Findings& findings) {
     }
     const auto payload = readPayload(stream, box, "uuidBoxIsChecked", findings);
     if (payload && std::equal(kXmpUuid.begin(), kXmpUuid.end(), payload->begin())) {
-        checkXmlText(std::span(*payload).subspan(16), box, findings);
+        checkXmlText(std::span(*payload).subspan(16), box, XmlPlace::TopLevel, findings);
     }
 }
 

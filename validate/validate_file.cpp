@@ -67,7 +67,7 @@ void numberRows(std::vector<BoxAt>& boxes, RowWalk& walk) {
         box.row = walk.next++;
         walk.rows.emplace(box.offset, *box.row);
         if (depth > 0 && box.type == kTypeXml) {
-            checkXmlBox(walk.stream, box, walk.findings);
+            checkXmlBox(walk.stream, box, XmlPlace::Nested, walk.findings);
             if (depth >= 2 && walk.labels[depth - 1] == "gml.root-instance" &&
                 walk.labels[depth - 2] == "gml.data" && !walk.geo.gmlRootInstance) {
                 walk.geo.gmlRootInstance = box;
@@ -159,7 +159,7 @@ void checkBoxes(ByteStream& stream, std::uint64_t size, ValidationReport& report
                 seenCodestream = true;
                 break;
             case kTypeXml:
-                checkXmlBox(stream, box, findings);
+                checkXmlBox(stream, box, XmlPlace::TopLevel, findings);
                 break;
             case kTypeUuid:
                 checkUuidBox(stream, box, findings);

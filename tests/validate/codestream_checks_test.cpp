@@ -103,7 +103,24 @@ TEST(CodestreamChecks, ValidControlHasNoFinding) {
     full.main.push_back({0x57, {0, 1, 4, 1, 4}});
     Plan implied;  // TLM whose tile indices are implied
     implied.main.push_back({0x55, {0, 0, 0, 18}});
-    for (const Plan& plan : {Plan{}, toEnd, full, implied}) {
+    Plan later;  // a tile-part after the first may hold POC, PLT and COM
+    later.parts = {
+        part(0, 2),
+        part(1, 2, {{0x5F, {0, 0, 0, 1, 1, 1, 0}}, {0x58, {0, 4}}, {0x64, {0, 1, 'a'}}})};
+    std::vector<Plan> plans = {Plan{}, toEnd, full, implied, later};
+    // Rsiz: cinema 2K, broadcast level 7, IMF 4K sub level 5 level 3, Part 2 with CAP absent,
+    // and the profile in PRF with its PRF and a CPF.
+    for (const unsigned rsiz : {0x0003u, 0x0107u, 0x0553u, 0x8123u, 0x0FFFu}) {
+        Plan plan;
+        plan.siz[0] = static_cast<std::uint8_t>(rsiz >> 8);
+        plan.siz[1] = static_cast<std::uint8_t>(rsiz);
+        if (rsiz == 0x0FFF) {
+            plan.main.push_back({0x56, {0, 1}});
+            plan.main.push_back({0x59, {0, 1, 0, 2}});
+        }
+        plans.push_back(plan);
+    }
+    for (const Plan& plan : plans) {
         const Findings findings = check(build(plan));
         EXPECT_TRUE(findings.all().empty()) << errorsOf(findings);
     }
@@ -118,6 +135,26 @@ const Row kRows[] = {
     {"lsizIsValid", [](Plan& s) { s.siz.resize(36); }},
     {"lsizConsistentWithCsiz", [](Plan& s) { s.siz.push_back(0); }},
     {"rsizIsValid", [](Plan& s) { s.siz[1] = 9; }},
+    {"rsizIsValid", [](Plan& s) { s.siz[0] = 0x0A; }},  // past the last IMF profile
+    {"rsizIsValid",                                     // broadcast has no sub level
+     [](Plan& s) {
+         s.siz[0] = 0x01;
+         s.siz[1] = 0x10;
+     }},
+    {"foundPRFMarker", [](Plan& s) { s.siz[0] = 0x0F, s.siz[1] = 0xFF; }},
+    {"lprfIsValid",
+     [](Plan& s) {
+         s.siz[0] = 0x0F, s.siz[1] = 0xFF;
+         s.main.push_back({0x56, {0, 1, 2}});
+     }},
+    {"prfConsistentWithRsiz",
+     [](Plan& s) {
+         s.main.push_back({0x56, {0, 1}});
+     }},
+    {"lcpfIsValid",
+     [](Plan& s) {
+         s.main.push_back({0x59, {}});
+     }},
     {"xsizIsValid", [](Plan& s) { s.siz[5] = 0; }},
     {"xOsizIsValid", [](Plan& s) { s.siz[13] = 8; }},
     {"yTOsizIsValid", [](Plan& s) { s.siz[33] = 1; }},

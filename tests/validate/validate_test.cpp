@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "stream/memory_stream.h"
 #include "tests/ui/test_files.h"
@@ -109,6 +110,18 @@ const Row kRows[] = {
                                            boxBytes("url ", {0, 0, 0, 0, 'a', 0}),
                                            boxBytes("url ", {0, 0, 0, 0, 'b', 0})}))),
      "containsOneURLBox", Severity::Error, "jp2"},
+    {"xmlNulPadded", jp2(kHeader, boxBytes("xml ", textBytes(std::string("<a/>\0", 5)))),
+     "containsWellformedXML", Severity::Error, "jp2"},
+    {"nestedXmlNulPadded",
+     jp2(kHeader, boxBytes("asoc", boxBytes("xml ", textBytes(std::string("<a/>\0", 5))))),
+     "xmlHasNoTrailingNull", Severity::Warning, "jp2"},
+    {"noCodestream",
+     concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload), boxBytes("jp2h", kHeader)}),
+     "locationJP2HeaderBoxIsValid", Severity::Error, "jp2"},
+    {"rescWithoutExponents", jp2(res(concat({u16Bytes(1), u16Bytes(1), u16Bytes(1), u16Bytes(1)}))),
+     "vRcEIsValid", Severity::Error, "jp2"},
+    {"colrWithoutEnumCS", jp2(concat({ihdr(), boxBytes("colr", {1, 0, 0, 0})})), "enumCSIsValid",
+     Severity::Error, "jp2"},
     {"lengthPastEnd", concat({jp2(kHeader), u32Bytes(100), textBytes("free")}), "boxLengthIsValid",
      Severity::Error, "jp2"},
     {"headerAfterCodestream",
@@ -164,7 +177,21 @@ TEST(Validate, SamplesHaveNoError) {
         }
         EXPECT_TRUE(report.valid()) << name << "\n" << seen;
         EXPECT_EQ(report.format, "jp2");
+        // The check's own limits (a payload read whole, a level's box count) are no tests.
+        for (const std::string& test : report.findings.passed()) {
+            EXPECT_FALSE(test.ends_with("Checked")) << name << ": " << test;
+        }
     }
+}
+
+TEST(Validate, ALimitReachedIsAWarningAndNeverPasses) {
+    Findings findings;
+    findings.limit("payloadIsChecked", true, "");
+    findings.limit("boxesChecked", false, "more than 100000 boxes");
+    findings.error("signatureIsValid", true, "");
+    EXPECT_EQ(findings.passed(), std::vector<std::string>{"signatureIsValid"});
+    ASSERT_EQ(findings.all().size(), 1u);
+    EXPECT_EQ(findings.all()[0].severity, Severity::Warning);
 }
 
 TEST(Validate, JpxMadeOfAValidJp2HasNoError) {
