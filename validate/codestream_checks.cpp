@@ -226,6 +226,12 @@ class Checker {
     struct TileState {
         std::uint8_t parts = 0;  // tile-parts found, up to 255
         std::uint8_t tnsot = 0;  // the first non-zero TNsot found
+        // Some writers list a whole tile's packets in the PLT of its first tile-part; that
+        // is judged once the tile's data has all been seen.
+        bool pltMismatch = false;
+        std::uint64_t pltBytes = 0;
+        std::uint64_t dataBytes = 0;
+        std::uint64_t pltFirstPos = 0;
     };
     std::vector<TileState> tiles_;
     std::uint32_t tilesFound_ = 0;
@@ -790,12 +796,25 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
         at = segment->end();
     }
     error("foundSODMarker", foundSod, cat("tile-part of tile ", isot, " has no SOD"), pos);
+    if (foundSod && isot < tiles_.size()) {
+        TileState& tile = tiles_[isot];
+        tile.dataBytes += end - std::min(end, at + 2);
+        tile.pltBytes += hasPlt ? packetBytes : 0;
+    }
     if (foundSod && hasPlt) {
         const std::uint64_t data = end - std::min(end, at + 2);
-        error("pltIsConsistent", !pltOpen && packetBytes == data,
-              cat("PLT's packets add up to ", packetBytes, " bytes", pltOpen ? " and one open" : "",
-                  "; tile-part ", int{tpsot}, " of tile ", isot, " holds ", data),
-              pos);
+        const bool ok = !pltOpen && packetBytes == data;
+        if (!ok && !pltOpen && isot < tiles_.size()) {
+            TileState& tile = tiles_[isot];
+            tile.pltFirstPos = tile.pltMismatch ? tile.pltFirstPos : pos;
+            tile.pltMismatch = true;
+        } else {
+            error("pltIsConsistent", ok,
+                  cat("PLT's packets add up to ", packetBytes, " bytes",
+                      pltOpen ? " and one open" : "", "; tile-part ", int{tpsot}, " of tile ", isot,
+                      " holds ", data),
+                  pos);
+        }
     }
     if (!tlm_.empty() || !tlmSegments_.empty()) {
         checkTlmEntry(isot, pos, end - pos);
@@ -896,6 +915,17 @@ void Checker::walkTileParts(std::uint64_t pos) {
               " with ", short_ ? tiles_[first].parts : 0, " of ", short_ ? tiles_[first].tnsot : 0,
               "); ", strayTileParts_, " tile-parts of tiles outside the grid"),
           pos);
+    for (std::uint32_t i = 0; i < tiles_.size(); ++i) {
+        const TileState& tile = tiles_[i];
+        if (tile.pltMismatch) {
+            // Lengths that add up over the tile are readable, though not where they belong.
+            record("pltIsConsistent", false,
+                   tile.pltBytes == tile.dataBytes ? Severity::Warning : Severity::Error,
+                   cat("PLT's packets of tile ", i, " do not add up to each tile-part's data; ",
+                       tile.pltBytes, " bytes listed over the tile, which holds ", tile.dataBytes),
+                   tile.pltFirstPos);
+        }
+    }
     if (!plm_.empty()) {
         if (plmMismatches_ == 0 && plm_.size() != tilePartsFound_) {
             plmFirstMismatch_ =
