@@ -32,6 +32,16 @@ for exe in ui/win32/boxquill.exe cli/boxquill-cli.exe; do
 done
 sed 's/\r*$/\r/' README.md >"$stage/README.txt"
 sed 's/\r*$/\r/' LICENSE >"$stage/LICENSE.txt"
+# The programs hold code of CLI11, nlohmann/json and RapidXml (in the Debian copyright file)
+# and, statically linked, of the mingw-w64 runtime and winpthreads: their notices, as this
+# machine's toolchain package states them.
+{
+    cat packaging/copyright
+    printf '\nThe Windows programs are statically linked with the mingw-w64 runtime and its\n'
+    printf 'winpthreads library (and with libstdc++ and libgcc, under the GCC Runtime Library\n'
+    printf 'Exception). The copyright file of the mingw-w64 package they were built with:\n\n'
+    cat /usr/share/doc/mingw-w64-x86-64-dev/copyright
+} | sed 's/\r*$/\r/' >"$stage/THIRD-PARTY.txt"
 (cd "$dist/stage" && zip -q -X -r "$dist/$name.zip" "$name")
 
 # The MSI: wixl finds the files in the folder it runs in. It writes no Environment table,

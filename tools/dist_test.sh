@@ -68,6 +68,7 @@ unzip -q "$zip" -d "$work/zip"
 zipdir=$work/zip/boxquill-$version-win64
 check "the zip's README.txt has CRLF line ends" sh -c "head -1 '$zipdir/README.txt' | grep -q \"\$(printf '\\r')\$\""
 check "the zip holds LICENSE.txt" test -s "$zipdir/LICENSE.txt"
+check "the zip holds THIRD-PARTY.txt" test -s "$zipdir/THIRD-PARTY.txt"
 wineboot -i >/dev/null 2>&1 || true
 check "boxquill-cli.exe --version from the zip" \
     sh -c "cd '$work' && wine '$zipdir/boxquill-cli.exe' --version | grep -q '^boxquill-cli $version'"
