@@ -91,14 +91,16 @@ constexpr CommandSpec kCommands[] = {
      1, kOptOutput | kOptYes, kOptOutput, runSave},
 };
 
+constexpr std::string_view kSharedRules =
+    "INDEX is the 0-based row index that 'list' prints. Saving follows the editor's rules\n"
+    "(\".jp2\" is added to OUT unless its file name contains \".jp2\" or \".jpx\"); OUT may\n"
+    "be FILE itself, which is then replaced whole. Exit status: 0 success, 1 failure (the\n"
+    "editor's message on stderr), 2 usage error.\n";
+
 }  // namespace
 
 std::string_view sharedRules() {
-    return "INDEX is the 0-based row index that 'list' prints. Saving follows the editor's rules\n"
-           "(\".jp2\" is added to OUT unless its file name contains \".jp2\" or \".jpx\"); OUT "
-           "may\n"
-           "be FILE itself, which is then replaced whole. Exit status: 0 success, 1 failure (the\n"
-           "editor's message on stderr), 2 usage error.\n";
+    return kSharedRules;
 }
 
 std::span<const CommandSpec> commands() {
