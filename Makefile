@@ -1,16 +1,18 @@
-# The front door: make deps, make test, make run, make screenshots, make fuzz.
+# The front door: make deps, make test, make run, make screenshots, make fuzz, make dist.
 JOBS ?= $(shell nproc)
 PRESETS := native sanitize windows
 
 # Debian packages the build, the tests and the benchmarks (their peers: ExifTool, jpylyzer)
-# need; `make deps` installs the missing ones.
+# and the packaging (wixl for the MSI, dpkg-dev and lintian for the deb, man-db and
+# bash-completion for its checks) need; `make deps` installs the missing ones.
 DEB_PACKAGES := cmake g++ make googletest libgtest-dev nlohmann-json3-dev \
 	mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
 	wine wine64 xvfb xauth imagemagick clang libclang-rt-14-dev \
 	gdal-bin libopenjp2-tools python3 time librapidxml-dev libcli11-dev bsdutils \
-	libimage-exiftool-perl python3-jpylyzer
+	libimage-exiftool-perl python3-jpylyzer \
+	wixl msitools dpkg-dev lintian man-db bash-completion zip unzip
 
-.PHONY: all deps build test run screenshots fuzz fuzz-smoke bench format clean $(addprefix build-,$(PRESETS)) \
+.PHONY: all deps build test run screenshots fuzz fuzz-smoke bench format dist dist-test clean $(addprefix build-,$(PRESETS)) \
 	$(addprefix test-,$(PRESETS))
 
 all: build
@@ -79,6 +81,14 @@ fuzz-smoke: deps
 bench: build-native
 	python3 bench/peers_bench.py build/native/cli/boxquill-cli build/bench
 	python3 bench/crafted_bench.py build/native/cli/boxquill-cli build/bench
+
+# The artefacts a user installs, in build/dist/: the win64 zip and MSI, the Debian package,
+# SHA256SUMS. dist-test installs and uses each (the MSI under Wine, the deb unpacked).
+dist: deps
+	JOBS=$(JOBS) tools/dist.sh
+
+dist-test: dist
+	tools/dist_test.sh
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -4,6 +4,8 @@
 // code: kExitOk, kExitFailure after an error message on stderr, or kExitUsage.
 
 #include <functional>
+#include <string_view>
+#include <vector>
 
 #include "cli/cli_support.h"
 
@@ -25,6 +27,9 @@ int runXmp(const CliArgs& args);         // xmp FILE [(--set-file F | --set-text
 int runGeoref(const CliArgs& args);
 int runCheck(const CliArgs& args);  // check FILE... [--json] [--all]      // georef FILE (--from G
                                     // | --world W --epsg C) ... -o OUT
+
+// The KIND words of `add`, as the Add dialog's buttons name them.
+std::vector<std::string_view> addKinds();
 
 // Opens FILE, runs `change` with the positionals after FILE, and saves to OUT when the change
 // succeeded and -o was given.

@@ -19,24 +19,40 @@ namespace bq::cli {
 
 namespace {
 
-struct OptionName {
-    std::string_view name;  // as it is typed and as the messages name it
-    CliOption bit;
-    bool takesValue;
-};
+constexpr ValueCompletion kFiles = ValueCompletion::Files;
+constexpr ValueCompletion kNone = ValueCompletion::None;
 
 constexpr OptionName kOptionNames[] = {
-    {"-o", kOptOutput, true},          {"--at", kOptAt, true},
-    {"--text", kOptText, true},        {"--text-file", kOptTextFile, true},
-    {"--json", kOptJson, false},       {"--yes", kOptYes, false},
-    {"--import", kOptImport, true},    {"--capture", kOptCapture, true},
-    {"--display", kOptDisplay, true},  {"--unit", kOptUnit, true},
-    {"--remove", kOptRemove, true},    {"--export", kOptExport, true},
-    {"--colr", kOptColr, true},        {"--set-file", kOptSetFile, true},
-    {"--set-text", kOptSetText, true}, {"--from", kOptFrom, true},
-    {"--world", kOptWorld, true},      {"--epsg", kOptEpsg, true},
-    {"--gml", kOptGml, false},         {"--geojp2", kOptGeoJp2, false},
-    {"--all", kOptAll, false},
+    {"-o", kOptOutput, true, "OUT", kFiles,
+     "The file to save to; it may be FILE itself, which is then replaced whole."},
+    {"--at", kOptAt, true, "INDEX", kNone, "Adds as if row INDEX were selected."},
+    {"--text", kOptText, true, "TEXT", kNone, "The new box's or row's text."},
+    {"--text-file", kOptTextFile, true, "F", kFiles, "The text, read from the file F."},
+    {"--json", kOptJson, false, "", kNone, "Prints JSON instead of text."},
+    {"--yes", kOptYes, false, "", kNone,
+     "Answers the editor's questions with yes: deleting nested boxes, replacing OUT.jp2."},
+    {"--import", kOptImport, true, "F", kFiles,
+     "The bytes of F as the new box's payload (add), or the ICC profile to put in (icc)."},
+    {"--capture", kOptCapture, true, "H[xV]", kNone,
+     "The capture resolution: H for both axes, or horizontal x vertical."},
+    {"--display", kOptDisplay, true, "H[xV]", kNone, "The default display resolution, likewise."},
+    {"--unit", kOptUnit, true, "dpi|dpcm|ppm", kNone,
+     "The unit of --capture and --display: per inch (the default), centimetre or metre."},
+    {"--remove", kOptRemove, true, "capture|display|both", kNone,
+     "Removes the capture or the display resolution, or both."},
+    {"--export", kOptExport, true, "OUT.icc", kFiles, "Writes the ICC profile to OUT.icc."},
+    {"--colr", kOptColr, true, "N", kNone, "The colour box to use, 0-based, in file order."},
+    {"--set-file", kOptSetFile, true, "F", kFiles, "Replaces the XMP packet with the XML in F."},
+    {"--set-text", kOptSetText, true, "T", kNone, "Replaces the XMP packet with the XML T."},
+    {"--from", kOptFrom, true, "GEOTIFF", kFiles,
+     "Takes the georeferencing tags of the GeoTIFF file GEOTIFF."},
+    {"--world", kOptWorld, true, "FILE.j2w", kFiles,
+     "Takes the georeferencing from a world file (with --epsg)."},
+    {"--epsg", kOptEpsg, true, "CODE", kNone, "The EPSG code of the world file's coordinates."},
+    {"--gml", kOptGml, false, "", kNone,
+     "Writes a GMLJP2 set (alone: the set without a GeoJP2 box)."},
+    {"--geojp2", kOptGeoJp2, false, "", kNone, "Writes a GeoJP2 box (the default without --gml)."},
+    {"--all", kOptAll, false, "", kNone, "Lists the tests that passed too."},
 };
 
 std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
@@ -142,6 +158,10 @@ std::string parseProblem(const CLI::App& parser, const std::vector<CLI::Option*>
 
 }  // namespace
 
+std::span<const OptionName> optionNames() {
+    return kOptionNames;
+}
+
 std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, std::string& error) {
     // One parser for every command: it knows every option, and the words between them are
     // the command and its positionals. Which options a command takes is checkArguments'
@@ -167,6 +187,8 @@ std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, st
     }
     CLI::Option* help =
         parser.add_flag("-h,--help")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    CLI::Option* version =
+        parser.add_flag("--version")->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 
     // CLI11 takes the words last first. Its exceptions end here: errors are results.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
@@ -198,6 +220,7 @@ std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, st
         }
     }
     args.help = help->count() != 0;
+    args.version = version->count() != 0;
     return args;
 }
 

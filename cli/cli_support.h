@@ -45,6 +45,24 @@ enum CliOption : unsigned {
     kOptAll = 1u << 20,      // --all
 };
 
+// How a shell completes an option's value.
+enum class ValueCompletion { None, Files };
+
+// An option as it is typed, with what the man page and the shell completion say of it: its
+// value as the usages write it ("OUT", "dpi|dpcm|ppm": a value with '|' is one of those
+// words) and a line of help.
+struct OptionName {
+    std::string_view name;
+    CliOption bit;
+    bool takesValue;
+    std::string_view value = {};
+    ValueCompletion completion = ValueCompletion::None;
+    std::string_view help = {};
+};
+
+// Every option of every command, in the order the help lists them.
+std::span<const OptionName> optionNames();
+
 struct CliArgs {
     std::string command;
     std::vector<std::string> positionals;  // after the command: FILE, INDEX, ...
@@ -70,7 +88,8 @@ struct CliArgs {
     bool geoJp2 = false;
     bool all = false;
     bool help = false;
-    unsigned given = 0;  // the CliOption bits that appeared
+    bool version = false;  // --version: the program's version, whatever else is given
+    unsigned given = 0;    // the CliOption bits that appeared
 };
 
 class Session;

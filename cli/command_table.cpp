@@ -91,7 +91,21 @@ constexpr CommandSpec kCommands[] = {
      1, kOptOutput | kOptYes, kOptOutput, runSave},
 };
 
+constexpr std::string_view kSharedRules =
+    "INDEX is the 0-based row index that 'list' prints. Saving follows the editor's rules\n"
+    "(\".jp2\" is added to OUT unless its file name contains \".jp2\" or \".jpx\"); OUT may\n"
+    "be FILE itself, which is then replaced whole. Exit status: 0 success, 1 failure (the\n"
+    "editor's message on stderr), 2 usage error.\n";
+
 }  // namespace
+
+std::string_view sharedRules() {
+    return kSharedRules;
+}
+
+std::span<const CommandSpec> commands() {
+    return kCommands;
+}
 
 const CommandSpec* findCommand(std::string_view name) {
     for (const CommandSpec& command : kCommands) {
@@ -103,7 +117,10 @@ const CommandSpec* findCommand(std::string_view name) {
 }
 
 void printOverview(std::FILE* out) {
-    std::fputs("usage: boxquill-cli COMMAND ARGUMENTS... [--help]\n\ncommands:\n", out);
+    std::fputs(
+        "usage: boxquill-cli COMMAND ARGUMENTS... [--help]\n"
+        "       boxquill-cli --version\n\ncommands:\n",
+        out);
     for (const CommandSpec& command : kCommands) {
         if (command.run == nullptr) {
             continue;  // a script line, not a command
@@ -111,12 +128,8 @@ void printOverview(std::FILE* out) {
         std::fprintf(out, "  boxquill-cli %.*s\n", static_cast<int>(command.usage.size()),
                      command.usage.data());
     }
-    std::fputs(
-        "\nINDEX is the 0-based row index that 'list' prints. Saving follows the editor's rules\n"
-        "(\".jp2\" is added to OUT unless its file name contains \".jp2\" or \".jpx\"); OUT may\n"
-        "be FILE itself, which is then replaced whole. Exit status: 0 success, 1 failure (the\n"
-        "editor's message on stderr), 2 usage error.\n",
-        out);
+    std::fputc('\n', out);
+    std::fwrite(sharedRules().data(), 1, sharedRules().size(), out);
 }
 
 }  // namespace bq::cli

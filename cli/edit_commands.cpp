@@ -85,17 +85,19 @@ int loadPayload(Session& session, const std::string& file) {
     return commandResult(importBoxPayload(session.app), session, errorsBefore, "nothing imported");
 }
 
+struct AddKind {
+    std::string_view name;
+    int button;
+};
+
+constexpr AddKind kAddKinds[] = {
+    {"xml", IDC_ADD_XML},         {"label", IDC_ADD_LABEL}, {"asoc", IDC_ADD_ASSOCIATION},
+    {"geotiff", IDC_ADD_GEOTIFF}, {"gml", IDC_ADD_GML},
+};
+
 // The Add dialog's button for a KIND argument; none for an unknown kind.
 std::optional<int> addDialogButton(std::string_view kind) {
-    struct Kind {
-        std::string_view name;
-        int button;
-    };
-    constexpr Kind kKinds[] = {
-        {"xml", IDC_ADD_XML},         {"label", IDC_ADD_LABEL}, {"asoc", IDC_ADD_ASSOCIATION},
-        {"geotiff", IDC_ADD_GEOTIFF}, {"gml", IDC_ADD_GML},
-    };
-    for (const Kind& k : kKinds) {
+    for (const AddKind& k : kAddKinds) {
         if (k.name == kind) {
             return k.button;
         }
@@ -262,6 +264,14 @@ int editDelete(Session& session, const CliArgs& args) {
     session.boxes.selectRow(row);
     const int errorsBefore = session.platform.errorCount();
     return commandResult(deleteBox(session.app), session, errorsBefore, "nothing deleted");
+}
+
+std::vector<std::string_view> addKinds() {
+    std::vector<std::string_view> names;
+    for (const AddKind& k : kAddKinds) {
+        names.push_back(k.name);
+    }
+    return names;
 }
 
 int editUndo(Session& session, const CliArgs& /*args*/) {

@@ -20,6 +20,7 @@
 #include <csignal>
 #endif
 
+#include "boxquill_version.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "cli/command_table.h"
@@ -33,6 +34,10 @@ int run(std::span<const std::string> arguments) {
     if (!args) {
         printError(error);
         return kExitUsage;
+    }
+    if (args->version) {
+        std::fputs("boxquill-cli " BOXQUILL_VERSION_TEXT "\n", stdout);
+        return kExitOk;
     }
     if (args->command.empty() || args->command == "help") {
         printOverview(args->help || args->command == "help" ? stdout : stderr);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -186,6 +187,18 @@ TEST_F(CliProgram, UsageErrorsExitWithTwoAndHelpWithZero) {
             << result.out;
     }
     EXPECT_EQ(cli({"--help"}).exitCode, 0);
+}
+
+// The version with the commit it was built from, if any, before any command's own checks.
+TEST_F(CliProgram, VersionPrintsTheProgramsVersionAndExitsWithZero) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--version"}, {"list", "--version"}, {"frobnicate", "--version"}}) {
+        const CliResult result = cli(args);
+        EXPECT_EQ(result.exitCode, 0) << args[0];
+        EXPECT_TRUE(std::regex_match(
+            result.out, std::regex(R"(boxquill-cli \d+\.\d+\.\d+( \([0-9a-f]{7,}\))?\n)")))
+            << result.out;
+    }
 }
 
 TEST_F(CliProgram, SaveWritesTheDocumentUnchangedFollowingTheExtensionRule) {
