@@ -163,6 +163,9 @@ class Checker {
     template <typename M>
     bool record(std::string_view test, bool ok, Severity severity, const M& message,
                 std::uint64_t pos) {
+        // A test of what should follow the codestream's end (SIZ after a lone SOC) points at
+        // that end, not past the file.
+        pos = std::min(pos, cursor_.length());
         if (ok) {
             return findings_.check(test, true, severity, {}, box_, base_ + pos);
         }
