@@ -8,7 +8,6 @@ namespace {
 
 constexpr std::uint16_t kMarkerSoc = 0xFF4F;
 constexpr std::uint16_t kMarkerSiz = 0xFF51;
-constexpr std::uint16_t kSignatureLength = 12;
 
 }  // namespace
 

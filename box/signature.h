@@ -7,6 +7,8 @@
 namespace bq {
 
 constexpr std::uint32_t kSignatureContent = 0x0D0A870A;
+// The signature box's length: the whole box, header included.
+constexpr std::uint16_t kSignatureLength = 12;
 
 // How the first bytes of a file were judged.
 enum class SignatureResult {

@@ -6,6 +6,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/output.h"
+#include "validate/report_text.h"
 #include "validate/validate_file.h"
 
 namespace bq::cli {
@@ -13,10 +14,6 @@ namespace bq::cli {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-const char* severityName(Severity severity) {
-    return severity == Severity::Error ? "error" : "warning";
-}
 
 Json reportJson(const std::string& path, const ValidationReport& report, bool all) {
     Json findings = Json::array();
@@ -36,33 +33,6 @@ Json reportJson(const std::string& path, const ValidationReport& report, bool al
         out["passed"] = report.findings.passed();
     }
     return out;
-}
-
-std::string reportText(const std::string& path, const ValidationReport& report, bool all) {
-    const std::string file = escapeText(path, Escape::Field) + ": ";
-    std::string text;
-    for (const Finding& finding : report.findings.all()) {
-        std::string where = finding.box;
-        if (finding.offset) {
-            where += (where.empty() ? "@" : " @") + std::to_string(*finding.offset);
-        }
-        text += file + severityName(finding.severity) + ": " + finding.test + ": " +
-                escapeText(finding.message, Escape::Field) +
-                (where.empty() ? "" : " [" + escapeText(where, Escape::Field) + "]") + "\n";
-    }
-    if (all) {
-        for (const std::string& test : report.findings.passed()) {
-            text += file + "passed: " + test + "\n";
-        }
-    }
-    if (report.valid()) {
-        text += file + "valid\n";
-    } else {
-        text += file + "invalid (" + std::to_string(report.findings.count(Severity::Error)) +
-                " errors, " + std::to_string(report.findings.count(Severity::Warning)) +
-                " warnings)\n";
-    }
-    return text;
 }
 
 }  // namespace

@@ -10,20 +10,12 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_support.h"
+#include "stream/escape_text.h"
 
 namespace bq::cli {
 
 // The bytes as they are, on standard output.
 void writeOut(std::string_view bytes);
-
-// How text from a file is made safe to print for a person. Control characters (C0, DEL) and
-// bytes that are not UTF-8 become \xNN, C1 controls (U+0080 to U+009F) \u0080 to \u009f:
-// raw, they can retitle, clear or drive the terminal that shows them. Backslashes stay.
-enum class Escape : std::uint8_t {
-    Lines,  // line feeds, tabs and CR before LF stay, so that a text keeps its layout
-    Field,  // a TSV field: tab, CR and LF become \t, \r and \n
-};
-std::string escapeText(std::string_view text, Escape mode);
 
 // True when the stream (stdout, stderr) is a terminal.
 bool isTerminal(std::FILE* stream);

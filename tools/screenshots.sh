@@ -1,7 +1,7 @@
 #!/bin/sh
 # Writes PNGs of the editor's main states into build/screenshots/: the sample opened, an XML
 # box selected, the codestream report, the list's context menu, the Properties dialog, the Add
-# dialog and an error box. The Windows build's win32_screenshots program puts the editor
+# dialog, the check dialog over a faulty file and an error box. The Windows build's win32_screenshots program puts the editor
 # through those states under Wine on an Xvfb screen and waits at each one while this script
 # captures the screen with ImageMagick.
 set -eu
@@ -37,7 +37,7 @@ xvfb-run -a -s "-screen 0 1280x1024x24" sh -c '
     wine "$driver" "$winhandshake" "$winsample" >"$handshake/driver.log" 2>&1 &
     program=$!
     for name in 1-opened 2-xml-selected 3-codestream-report 4-context-menu 5-properties \
-        6-add-dialog 7-error-box; do
+        6-add-dialog 7-check-dialog 8-error-box; do
         waited=0
         while [ ! -f "$handshake/$name.ready" ]; do
             sleep 0.2

@@ -71,3 +71,9 @@
 #define IDC_GEOREF_NOTE 1052
 #define IDC_GEOREF_GEOJP2 1053
 #define IDC_GEOREF_GML 1054
+
+// The "Check file" dialog: the notes above the list of findings, and Close (IDCANCEL).
+#define IDD_CHECK 139
+#define IDC_CHECK_NOTES 1060
+#define IDC_CHECK_LIST 1061
+#define IDM_CHECK_FILE 40009

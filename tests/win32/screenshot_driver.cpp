@@ -101,6 +101,17 @@ int main(int argc, char** argv) {
     Screens screens{argv[1], &shell};
     const std::string j2k = screens.folder + "\\not-a-jp2.j2k";
     std::ofstream(j2k, std::ios::binary) << "\xFF\x4F\xFF\x51 a raw codestream";
+    // Faults for the check dialog: compression type 9, an XML box cut short, no SIZ.
+    const std::string faulty = screens.folder + "\\faulty.jp2";
+    std::ofstream(faulty, std::ios::binary)
+        .write(
+            "\0\0\0\x0CjP  \r\n\x87\n"
+            "\0\0\0\x14"
+            "ftypjp2 \0\0\0\0jp2 "
+            "\0\0\0\x1Ejp2h\0\0\0\x16ihdr\0\0\0\x10\0\0\0\x10\0\x01\x07\x09\0\0"
+            "\0\0\0\x12xml <a><b></a>"
+            "\0\0\0\x0Cjp2c\xFF\x4F\0\0",
+            12 + 20 + 30 + 18 + 12);
 
     Driver driver;
     driver.then("sizes refreshed", [] { return true; });
@@ -135,11 +146,21 @@ int main(int argc, char** argv) {
         PostMessageA(findDialog("Add JP2 box"), WM_COMMAND, IDCANCEL, 0);
         return true;
     });
+    driver.then("open a faulty file, then F7", [&] {
+        shell.openFromTail(faulty);
+        PostMessageA(shell.mainWindow(), WM_COMMAND, MAKEWPARAM(IDM_CHECK_FILE, 1), 0);
+        return true;
+    });
+    screens.capture(driver, "7-check-dialog", "Check file");
+    driver.then("close the check dialog", [] {
+        PostMessageA(findDialog("Check file"), WM_COMMAND, IDCANCEL, 0);
+        return true;
+    });
     driver.then("open a raw codestream", [&] {
         shell.openFromTail(j2k);  // the error box runs its own loop; the steps go on inside
         return true;
     });
-    screens.capture(driver, "7-error-box", "Boxquill - Error!");
+    screens.capture(driver, "8-error-box", "Boxquill - Error!");
     driver.then("answer the error box", [] {
         PostMessageA(findDialog("Boxquill - Error!"), WM_COMMAND, IDOK, 0);
         return true;

@@ -691,13 +691,80 @@ TEST_F(ShellTest, TheListsContextMenuOpensByKeyOrAtTheRowClickedWhichItSelects) 
     EXPECT_EQ(shell_->messageLoop(), 1);
     // The file type box is locked: no Delete and no payload Load, as on the panel.
     const auto itemsOf = [](bool unlocked) {
-        return Items{
-            {"&Properties…\tAlt+Enter", true}, {"&Add…\tIns", true},     {"&Delete\tDel", unlocked},
-            {"&Load payload…", unlocked},      {"&Save payload…", true}, {"Add &XMP packet", true},
-            {"Set &georeferencing…", true},    {"&Undo\tCtrl+Z", false}, {"&Redo\tCtrl+Y", false}};
+        return Items{{"&Properties…\tAlt+Enter", true}, {"&Add…\tIns", true},
+                     {"&Delete\tDel", unlocked},        {"&Load payload…", unlocked},
+                     {"&Save payload…", true},          {"Add &XMP packet", true},
+                     {"Set &georeferencing…", true},    {"&Check file…\tF7", true},
+                     {"&Undo\tCtrl+Z", false},          {"&Redo\tCtrl+Y", false}};
     };
     EXPECT_EQ(byKey, itemsOf(true));
     EXPECT_EQ(byClick, itemsOf(false));
+}
+
+TEST_F(ShellTest, F7ListsTheFindingsAndEnterOnOneSelectsTheRowOfItsBox) {
+    // An image header with compression type 9 (row 1), a codestream without SIZ (row 2).
+    const TempFolder folder;
+    const Bytes header = concat({u32Bytes(16), u32Bytes(16), {0, 1, 7, 9, 0, 0}});
+    const Bytes colour = concat({{1, 0, 0}, u32Bytes(17)});
+    writeFile(
+        folder.file("faulty.jp2"),
+        concat({kSignatureBytes, boxBytes("ftyp", kFileTypePayload),
+                boxBytes("jp2h", concat({boxBytes("ihdr", header), boxBytes("colr", colour)})),
+                boxBytes("jp2c", {0xFF, 0x4F, 0, 0})}));
+    shell_->openFromTail(folder.file("faulty.jp2"));
+    ASSERT_EQ(rowCount(), 3);
+    std::vector<std::string> tests;
+    Driver driver;
+    driver.then("F7 on the file type row", [this] {
+        clickRow(0);
+        SetFocus(list());
+        pressKeys({VK_F7});
+        return true;
+    });
+    driver.then("the dialog, then the second finding and Enter", [&] {
+        const HWND dialog = findDialog("Check file");
+        if (dialog == nullptr) {
+            return false;
+        }
+        const HWND findings = GetDlgItem(dialog, IDC_CHECK_LIST);
+        const auto count = static_cast<int>(SendMessageW(findings, LVM_GETITEMCOUNT, 0, 0));
+        for (int line = 0; line < count; ++line) {
+            char buffer[128] = {};
+            LVITEMA item{};
+            item.iSubItem = 1;
+            item.pszText = buffer;
+            item.cchTextMax = sizeof buffer;
+            SendMessageA(findings, LVM_GETITEMTEXTA, static_cast<WPARAM>(line),
+                         reinterpret_cast<LPARAM>(&item));
+            tests.emplace_back(buffer);
+        }
+        pressKeys({VK_CONTROL, 'C'});
+        pressKeys({VK_DOWN});
+        pressKeys({VK_RETURN});
+        return true;
+    });
+    std::string copied;
+    driver.then("closed on the codestream row", [&] {
+        if (findDialog("Check file") != nullptr) {
+            return false;
+        }
+        EXPECT_EQ(selectedRow(), 2);
+        EXPECT_EQ(GetFocus(), list());
+        if (OpenClipboard(nullptr)) {
+            if (const HANDLE text = GetClipboardData(CF_UNICODETEXT)) {
+                copied = narrow(static_cast<const wchar_t*>(GlobalLock(text)));
+                GlobalUnlock(text);
+            }
+            CloseClipboard();
+        }
+        return true;
+    });
+    closeWhenDone(driver);
+    EXPECT_EQ(shell_->messageLoop(), 1);
+    EXPECT_EQ(tests, (std::vector<std::string>{"cIsValid", "foundSIZMarker"}));
+    // The check's three lines, as Windows programs paste them.
+    EXPECT_EQ(std::count(copied.begin(), copied.end(), '\n'), 3) << copied;
+    EXPECT_TRUE(copied.ends_with("faulty.jp2: invalid (2 errors, 0 warnings)\r\n")) << copied;
 }
 
 TEST_F(ShellTest, AfterAMessageBoxTheFocusIsBackWhereItWas) {

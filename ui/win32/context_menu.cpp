@@ -32,6 +32,7 @@ constexpr MenuItem kListMenu[] = {
     {IDC_PAYLOAD_SAVE, L"&Save payload\u2026"},
     {IDM_ADD_XMP, L"Add &XMP packet"},
     {IDM_SET_GEOREF, L"Set &georeferencing\u2026"},
+    {IDM_CHECK_FILE, L"&Check file\u2026\tF7"},
     {IDM_UNDO, L"&Undo\tCtrl+Z"},
     {IDM_REDO, L"&Redo\tCtrl+Y"},
 };

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "stream/utf8_path.h"
+#include "ui/check_view.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/jp2_header_edit.h"
@@ -16,6 +17,7 @@
 #include "ui/properties.h"
 #include "ui/save_document.h"
 #include "ui/undo.h"
+#include "ui/win32/check_dialog.h"
 #include "ui/win32/context_menu.h"
 #include "ui/win32/georef_dialog.h"
 #include "ui/win32/metadata_dialogs.h"
@@ -314,6 +316,9 @@ bool Shell::onAccelerator(int commandId) {
         case IDM_PROPERTIES:
             showProperties();
             return true;
+        case IDM_CHECK_FILE:
+            checkFile();
+            return true;
         case IDM_UNDO:
             // Anywhere in the window, the pane too: typing there is a step of the document's
             // history, so the edit control's own undo would disagree with it.
@@ -465,6 +470,9 @@ void Shell::onListContextMenu(LPARAM lParam) {
                 return canUndo(app_);
             case IDM_REDO:
                 return canRedo(app_);
+            case IDM_CHECK_FILE:
+                // Without a file the dialog says there is nothing to check.
+                return true;
             default:
                 return platform_.isControlEnabled(id);
         }
@@ -489,6 +497,9 @@ void Shell::runListCommand(int command) {
             break;
         case IDM_SET_GEOREF:
             runGeoreferencingCommand(instance_, mainWindow_, app_);
+            break;
+        case IDM_CHECK_FILE:
+            checkFile();
             break;
         case IDC_PAYLOAD_SAVE:
             exportBoxPayload(app_);
@@ -541,6 +552,14 @@ void Shell::showProperties() {
         actions.importProfile = onShown([this](HWND) { return importProfileFromFile(app_); });
     }
     runPropertiesDialog(instance_, mainWindow_, actions, propertiesSize_);
+}
+
+void Shell::checkFile() {
+    const int row = runCheckDialog(instance_, mainWindow_, checkDocument(app_));
+    if (row >= 0) {
+        boxes_.selectRow(row);
+        SetFocus(control(IDC_LIST));
+    }
 }
 
 void Shell::choosePaneFont() {

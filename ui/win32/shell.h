@@ -83,6 +83,9 @@ class Shell {
     // typing goes straight into it.
     void addFromUser();
     void showProperties();
+    // Checks the document's file as saved and lists the findings; a finding gone to from
+    // there is selected in the list.
+    void checkFile();
     // The window moved and sized to fit its monitor's work area (before it is first shown).
     void fitToMonitor();
     // The content pane in a fixed-pitch font while it shows the codestream report.
