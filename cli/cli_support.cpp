@@ -23,6 +23,7 @@ struct OptionName {
     std::string_view name;  // as it is typed and as the messages name it
     CliOption bit;
     bool takesValue;
+    std::string_view shortName = {};  // another spelling, for CLI11 ("-r")
 };
 
 constexpr OptionName kOptionNames[] = {
@@ -36,7 +37,9 @@ constexpr OptionName kOptionNames[] = {
     {"--set-text", kOptSetText, true}, {"--from", kOptFrom, true},
     {"--world", kOptWorld, true},      {"--epsg", kOptEpsg, true},
     {"--gml", kOptGml, false},         {"--geojp2", kOptGeoJp2, false},
-    {"--all", kOptAll, false},
+    {"--all", kOptAll, false},         {"--recursive", kOptRecursive, false, "-r"},
+    {"--ext", kOptExt, true},          {"--jobs", kOptJobs, true},
+    {"--quiet", kOptQuiet, false},     {"--shard", kOptShard, true},
 };
 
 std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
@@ -73,6 +76,12 @@ std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
             return &args.world;
         case kOptEpsg:
             return &args.epsg;
+        case kOptExt:
+            return &args.ext;
+        case kOptJobs:
+            return &args.jobs;
+        case kOptShard:
+            return &args.shard;
         default:
             return nullptr;
     }
@@ -90,6 +99,10 @@ bool* flagSlot(CliArgs& args, CliOption bit) {
             return &args.geoJp2;
         case kOptAll:
             return &args.all;
+        case kOptRecursive:
+            return &args.recursive;
+        case kOptQuiet:
+            return &args.quiet;
         default:
             return nullptr;
     }
@@ -160,7 +173,9 @@ std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, st
                              ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     std::vector<CLI::Option*> options;
     for (const OptionName& option : kOptionNames) {
-        const std::string name(option.name);
+        const std::string name = option.shortName.empty() ? std::string(option.name)
+                                                          : std::string(option.shortName) + "," +
+                                                                std::string(option.name);
         CLI::Option* added = option.takesValue ? parser.add_option(name) : parser.add_flag(name);
         // Every appearance is kept, so that a repeated option is refused rather than merged.
         options.push_back(added->multi_option_policy(CLI::MultiOptionPolicy::TakeAll));

@@ -43,7 +43,16 @@ enum CliOption : unsigned {
     kOptGml = 1u << 18,      // --gml
     kOptGeoJp2 = 1u << 19,   // --geojp2
     kOptAll = 1u << 20,      // --all
+    // Collections (list, info, check):
+    kOptRecursive = 1u << 22,  // -r, --recursive
+    kOptExt = 1u << 23,        // --ext LIST
+    kOptJobs = 1u << 24,       // --jobs N
+    kOptQuiet = 1u << 25,      // --quiet
+    kOptShard = 1u << 26,      // --shard K/N
 };
+
+// The options of the commands that take folders.
+constexpr unsigned kCollectionOptions = kOptRecursive | kOptExt | kOptJobs | kOptQuiet | kOptShard;
 
 struct CliArgs {
     std::string command;
@@ -69,6 +78,12 @@ struct CliArgs {
     bool gml = false;
     bool geoJp2 = false;
     bool all = false;
+    // Collections: how folders are walked, processed and shared out.
+    bool recursive = false;
+    bool quiet = false;
+    std::optional<std::string> ext;
+    std::optional<std::string> jobs;
+    std::optional<std::string> shard;
     bool help = false;
     unsigned given = 0;  // the CliOption bits that appeared
 };
