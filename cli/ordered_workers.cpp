@@ -23,12 +23,21 @@ class Board {
   public:
     explicit Board(std::size_t window) : slots_(window) {}
 
-    void post(Job job) {
+    // A batch under one lock: a lock and a wake-up per small file would cost as much as the
+    // file.
+    void post(std::vector<Job>& jobs) {
         {
             const std::lock_guard lock(mutex_);
-            jobs_.push_back(std::move(job));
+            for (Job& job : jobs) {
+                jobs_.push_back(std::move(job));
+            }
         }
-        jobReady_.notify_one();
+        if (jobs.size() == 1) {
+            jobReady_.notify_one();
+        } else if (!jobs.empty()) {
+            jobReady_.notify_all();
+        }
+        jobs.clear();
     }
 
     // The next job, or none once the board is closed.
@@ -44,23 +53,35 @@ class Board {
     }
 
     void finish(std::size_t sequence, FileResult result) {
+        bool awaited = false;
         {
             const std::lock_guard lock(mutex_);
             slots_[sequence % slots_.size()] = std::move(result);
+            awaited = sequence == awaited_;
         }
-        resultReady_.notify_all();
+        // Only the result the caller waits for wakes it; the ones after it are taken with it.
+        if (awaited) {
+            resultReady_.notify_one();
+        }
     }
 
-    // The result of `sequence` once it is done, or none after `patience` without it.
-    std::optional<FileResult> collect(std::size_t sequence, std::chrono::milliseconds patience) {
+    // The results from `sequence` on that are done, in order, once the first of them is;
+    // nothing after `patience` without it.
+    void collect(std::size_t sequence, std::chrono::milliseconds patience,
+                 std::vector<FileResult>& done) {
         std::unique_lock lock(mutex_);
-        std::optional<FileResult>& slot = slots_[sequence % slots_.size()];
-        if (!resultReady_.wait_for(lock, patience, [&slot] { return slot.has_value(); })) {
-            return std::nullopt;
+        awaited_ = sequence;
+        const auto ready = [this](std::size_t at) {
+            return slots_[at % slots_.size()].has_value();
+        };
+        if (!resultReady_.wait_for(lock, patience, [&] { return ready(sequence); })) {
+            return;
         }
-        std::optional<FileResult> result = std::move(slot);
-        slot.reset();
-        return result;
+        for (std::size_t at = sequence; done.size() < slots_.size() && ready(at); ++at) {
+            std::optional<FileResult>& slot = slots_[at % slots_.size()];
+            done.push_back(std::move(*slot));
+            slot.reset();
+        }
     }
 
     void close() {
@@ -78,6 +99,7 @@ class Board {
     std::condition_variable resultReady_;
     std::deque<Job> jobs_;
     std::vector<std::optional<FileResult>> slots_;
+    std::size_t awaited_ = 0;
     bool closed_ = false;
 };
 
@@ -129,6 +151,8 @@ void runOrdered(const OrderedWork& work, std::size_t workers, std::size_t window
     std::size_t posted = 0;
     std::size_t delivered = 0;
     bool walked = false;
+    std::vector<Job> batch;
+    std::vector<FileResult> done;
     while (true) {
         // Keep the window full; the walk runs here, between deliveries.
         while (!walked && posted - delivered < window) {
@@ -137,18 +161,21 @@ void runOrdered(const OrderedWork& work, std::size_t workers, std::size_t window
                 walked = true;
                 break;
             }
-            board.post(Job{posted++, std::move(*file)});
+            batch.push_back(Job{posted++, std::move(*file)});
         }
+        board.post(batch);
         if (delivered == posted) {
             return;
         }
-        if (std::optional<FileResult> result =
-                board.collect(delivered, std::chrono::milliseconds(100))) {
-            work.deliver(*result);
-            ++delivered;
-        } else if (work.idle) {
+        board.collect(delivered, std::chrono::milliseconds(100), done);
+        if (done.empty() && work.idle) {
             work.idle();
         }
+        for (FileResult& result : done) {
+            work.deliver(result);
+            ++delivered;
+        }
+        done.clear();
     }
 }
 
