@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_commands.h"
+#include "cli/collection_run.h"
 #include "cli/output.h"
 #include "validate/report_text.h"
 #include "validate/validate_file.h"
@@ -35,21 +36,39 @@ Json reportJson(const std::string& path, const ValidationReport& report, bool al
     return out;
 }
 
+FileOutcome outcomeOf(const ValidationReport& report) {
+    if (report.valid()) {
+        return FileOutcome::Ok;
+    }
+    for (const Finding& finding : report.findings.all()) {
+        if (finding.test == kFileReadableTest) {
+            return FileOutcome::Unreadable;
+        }
+    }
+    return FileOutcome::Invalid;
+}
+
 }  // namespace
 
 int runCheck(const CliArgs& args) {
-    bool allValid = true;
-    const bool several = args.positionals.size() > 1;
-    for (const std::string& path : args.positionals) {
-        const ValidationReport report = validateFile(path);
-        allValid = allValid && report.valid();
-        if (args.json) {
-            writeOut(jsonText(reportJson(path, report, args.all), several ? -1 : 2));
-        } else {
-            writeOut(reportText(path, report, args.all));
-        }
-    }
-    return allValid ? kExitOk : kExitFailure;
+    return runCollection(
+        args,
+        [&args](const CollectedFile& file, bool several, FileOutput& output) {
+            const std::string& path = file.path;
+            ValidationReport report;
+            if (file.folderError.empty()) {
+                report = validateFile(path);
+            } else {
+                report.findings.error(kFileReadableTest, false, file.folderError);
+            }
+            if (args.json) {
+                output.out(jsonText(reportJson(path, report, args.all), several ? -1 : 2));
+            } else {
+                output.out(reportText(path, report, args.all));
+            }
+            return outcomeOf(report);
+        },
+        true);
 }
 
 }  // namespace bq::cli

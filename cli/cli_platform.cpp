@@ -28,6 +28,10 @@ void CliPlatform::report(std::string_view lead, std::string_view message) {
     if (isTerminal(stderr)) {
         line = escapeText(line, Escape::Lines);  // messages quote names and texts from files
     }
+    if (errorSink != nullptr) {
+        errorSink->append(line);
+        return;
+    }
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

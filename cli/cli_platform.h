@@ -26,6 +26,9 @@ class CliPlatform final : public Platform {
     // When set, messages are kept in `messages` instead of going to stderr.
     bool collectMessages = false;
     std::vector<std::string> messages;
+    // When set, lines for stderr are appended here instead (a file of a listing run on a
+    // worker: its lines are printed in the files' order).
+    std::string* errorSink = nullptr;
 
     // Prints `message` after the context on stderr, or keeps it. `lead` goes first on stderr
     // ("boxquill-cli: " for the program's own messages; the editor's error boxes have none).

@@ -53,6 +53,15 @@ constexpr OptionName kOptionNames[] = {
      "Writes a GMLJP2 set (alone: the set without a GeoJP2 box)."},
     {"--geojp2", kOptGeoJp2, false, "", kNone, "Writes a GeoJP2 box (the default without --gml)."},
     {"--all", kOptAll, false, "", kNone, "Lists the tests that passed too."},
+    {"--recursive", kOptRecursive, false, "", kNone,
+     "Goes into the folders of each FOLDER too (links to folders are not followed).", "-r"},
+    {"--ext", kOptExt, true, "EXT[,EXT...]", kNone,
+     "The extensions a folder's files are taken by (jp2,jpx,jpf,j2k,j2c,jph)."},
+    {"--jobs", kOptJobs, true, "N", kNone,
+     "Reads N files side by side (default: the number of processors), printing in order."},
+    {"--quiet", kOptQuiet, false, "", kNone, "Shows no progress line and no summary."},
+    {"--shard", kOptShard, true, "K/N", kNone,
+     "Takes share K of N of the files, by a hash of each path below its folder."},
 };
 
 std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
@@ -89,6 +98,12 @@ std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
             return &args.world;
         case kOptEpsg:
             return &args.epsg;
+        case kOptExt:
+            return &args.ext;
+        case kOptJobs:
+            return &args.jobs;
+        case kOptShard:
+            return &args.shard;
         default:
             return nullptr;
     }
@@ -106,6 +121,10 @@ bool* flagSlot(CliArgs& args, CliOption bit) {
             return &args.geoJp2;
         case kOptAll:
             return &args.all;
+        case kOptRecursive:
+            return &args.recursive;
+        case kOptQuiet:
+            return &args.quiet;
         default:
             return nullptr;
     }
@@ -180,7 +199,9 @@ std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, st
                              ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
     std::vector<CLI::Option*> options;
     for (const OptionName& option : kOptionNames) {
-        const std::string name(option.name);
+        const std::string name = option.shortName.empty() ? std::string(option.name)
+                                                          : std::string(option.shortName) + "," +
+                                                                std::string(option.name);
         CLI::Option* added = option.takesValue ? parser.add_option(name) : parser.add_flag(name);
         // Every appearance is kept, so that a repeated option is refused rather than merged.
         options.push_back(added->multi_option_policy(CLI::MultiOptionPolicy::TakeAll));

@@ -43,6 +43,12 @@ enum CliOption : unsigned {
     kOptGml = 1u << 18,      // --gml
     kOptGeoJp2 = 1u << 19,   // --geojp2
     kOptAll = 1u << 20,      // --all
+    // Collections (list, info, check):
+    kOptRecursive = 1u << 22,  // -r, --recursive
+    kOptExt = 1u << 23,        // --ext LIST
+    kOptJobs = 1u << 24,       // --jobs N
+    kOptQuiet = 1u << 25,      // --quiet
+    kOptShard = 1u << 26,      // --shard K/N
 };
 
 // How a shell completes an option's value.
@@ -58,10 +64,14 @@ struct OptionName {
     std::string_view value = {};
     ValueCompletion completion = ValueCompletion::None;
     std::string_view help = {};
+    std::string_view shortName = {};  // another spelling, for CLI11 ("-r")
 };
 
 // Every option of every command, in the order the help lists them.
 std::span<const OptionName> optionNames();
+
+// The options of the commands that take folders.
+constexpr unsigned kCollectionOptions = kOptRecursive | kOptExt | kOptJobs | kOptQuiet | kOptShard;
 
 struct CliArgs {
     std::string command;
@@ -87,6 +97,12 @@ struct CliArgs {
     bool gml = false;
     bool geoJp2 = false;
     bool all = false;
+    // Collections: how folders are walked, processed and shared out.
+    bool recursive = false;
+    bool quiet = false;
+    std::optional<std::string> ext;
+    std::optional<std::string> jobs;
+    std::optional<std::string> shard;
     bool help = false;
     bool version = false;  // --version: the program's version, whatever else is given
     unsigned given = 0;    // the CliOption bits that appeared

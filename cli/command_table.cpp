@@ -9,23 +9,26 @@ namespace {
 constexpr unsigned kTextOptions = kOptText | kOptTextFile;
 
 constexpr CommandSpec kCommands[] = {
-    {"list", "list FILE... [--json]",
+    {"list", "list FILE|FOLDER... [--json] [-r] [--ext LIST] [--jobs N] [--quiet] [--shard K/N]",
      "Prints the rows in order after the association sizes are refreshed: "
      "INDEX<TAB>ID<TAB>DESCRIPTION<TAB>SIZE, or a JSON array with --json. With several files "
      "each row starts with the file's path and a tab, and --json prints one line a file: "
      "{\"file\": ..., \"rows\": [...]} or {\"file\": ..., \"error\": ...}.",
-     1, kOptJson, 0, runList, nullptr, true},
-    {"info", "info FILE... [--json] | info FILE INDEX [--json]",
+     1, kOptJson | kCollectionOptions, 0, runList, nullptr, true},
+    {"info",
+     "info FILE|FOLDER... [--json] [-r] [--ext LIST] [--jobs N] [--quiet] [--shard K/N] | info "
+     "FILE INDEX [--json]",
      "Prints what a file says about its image (file type, JP2 header, codestream main header) with "
      "a line for each fault found, as key: value lines or JSON (one line a file with several "
      "files); with exactly two arguments the second being a row index, what that box holds.",
-     1, kOptJson, 0, runInfo, nullptr, true},
-    {"check", "check FILE... [--json] [--all]",
+     1, kOptJson | kCollectionOptions, 0, runInfo, nullptr, true},
+    {"check",
+     "check FILE|FOLDER... [--json] [--all] [-r] [--ext LIST] [--jobs N] [--quiet] [--shard K/N]",
      "Checks each file against the JP2 and JPX rules, box by box and the codestream: one line "
      "a finding (FILE: SEVERITY: TEST: message [box @offset]) and FILE: valid or invalid, or "
      "a JSON object a file (one line each with several files); --all lists the tests that "
      "passed too. Exit status 1 when any file is invalid or unreadable.",
-     1, kOptJson | kOptAll, 0, runCheck, nullptr, true},
+     1, kOptJson | kOptAll | kCollectionOptions, 0, runCheck, nullptr, true},
     {"show", "show FILE INDEX",
      "Prints the text the content pane shows for row INDEX, bytes as they are.", 2, 0, 0, runShow},
     {"export", "export FILE INDEX OUT", "Writes the payload of row INDEX to OUT.", 3, 0, 0,
@@ -95,7 +98,13 @@ constexpr std::string_view kSharedRules =
     "INDEX is the 0-based row index that 'list' prints. Saving follows the editor's rules\n"
     "(\".jp2\" is added to OUT unless its file name contains \".jp2\" or \".jpx\"); OUT may\n"
     "be FILE itself, which is then replaced whole. Exit status: 0 success, 1 failure (the\n"
-    "editor's message on stderr), 2 usage error.\n";
+    "editor's message on stderr), 2 usage error.\n"
+    "\nCOLLECTION OPTIONS (list, info, check): a FOLDER gives its JPEG 2000 files; -r,\n"
+    "--recursive goes into its folders too (links to folders are not followed); --ext\n"
+    "jp2,jpx takes other extensions; --jobs N reads N files side by side (default: the\n"
+    "number of processors), printing in the same order; --quiet hides the progress line\n"
+    "and check's summary; --shard K/N takes share K of N of the files, by a hash of the\n"
+    "path below the folder.\n";
 
 }  // namespace
 

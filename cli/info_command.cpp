@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_commands.h"
+#include "cli/collection_run.h"
 #include "cli/output.h"
 #include "describe/describe_box.h"
 #include "describe/describe_file.h"
@@ -38,9 +39,9 @@ Description withFile(const std::string& path, Description description) {
     return out;
 }
 
-bool infoFile(const std::string& path, bool json, bool several) {
+bool infoFile(const std::string& path, bool json, bool several, FileOutput& output) {
     Session session;
-    if (!openListed(session, path, json, several, true)) {
+    if (!openListed(session, path, json, several, output, true)) {
         return false;
     }
     std::vector<const Box*> rows;
@@ -49,12 +50,12 @@ bool infoFile(const std::string& path, bool json, bool several) {
     }
     const Description description = withFile(path, describeFile(rows));
     if (json) {
-        writeOut(jsonText(descriptionJson(description), several ? -1 : 2));
+        output.out(jsonText(descriptionJson(description), several ? -1 : 2));
     } else {
         if (several) {
-            writeOut("\n");  // a blank line between files
+            output.out("\n");  // a blank line between files
         }
-        writeOut(escapeText(descriptionText(description), Escape::Lines));
+        output.out(escapeText(descriptionText(description), Escape::Lines));
     }
     return true;
 }
@@ -91,13 +92,17 @@ int runInfo(const CliArgs& args) {
             return infoBox(session, rest, files[0]);
         });
     }
-    const bool several = files.size() > 1;
-    bool allOpened = true;
-    for (const std::string& path : files) {
-        allOpened = infoFile(path, args.json, several) && allOpened;
-        std::fflush(stdout);
-    }
-    return allOpened ? kExitOk : kExitFailure;
+    return runCollection(
+        args,
+        [json = args.json](const CollectedFile& file, bool several, FileOutput& output) {
+            if (!file.folderError.empty()) {
+                reportFolderError(file.path, file.folderError, json, output);
+                return FileOutcome::Unreadable;
+            }
+            return infoFile(file.path, json, several, output) ? FileOutcome::Ok
+                                                              : FileOutcome::Unreadable;
+        },
+        false);
 }
 
 }  // namespace bq::cli

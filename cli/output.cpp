@@ -14,6 +14,31 @@ void writeOut(std::string_view bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
 }
 
+void FileOutput::out(std::string_view bytes) {
+    if (held_) {
+        out_.append(bytes);
+    } else {
+        writeOut(bytes);
+    }
+}
+
+void FileOutput::err(std::string_view line) {
+    const std::string shown =
+        isTerminal(stderr) ? escapeText(line, Escape::Lines) : std::string(line);
+    if (held_) {
+        err_ += shown;
+    } else {
+        std::fwrite(shown.data(), 1, shown.size(), stderr);
+    }
+}
+
+void FileOutput::flush() {
+    std::fwrite(err_.data(), 1, err_.size(), stderr);
+    writeOut(out_);
+    err_.clear();
+    out_.clear();
+}
+
 namespace {
 
 void appendHex(std::string& out, const char* format, unsigned value) {
@@ -57,7 +82,8 @@ std::string jsonText(const nlohmann::ordered_json& value, int indent) {
 }
 
 bool openListed(Session& session, const std::string& path, bool json, bool several,
-                bool errorObject) {
+                FileOutput& output, bool errorObject) {
+    session.platform.errorSink = output.errorSink();
     if (several) {
         session.platform.context = path + ": ";
     }
@@ -71,7 +97,7 @@ bool openListed(Session& session, const std::string& path, bool json, bool sever
         for (const std::string& message : session.platform.messages) {
             error += (error.empty() ? "" : "\n") + message;
         }
-        writeOut(jsonText({{"file", path}, {"error", error}}, several ? -1 : 2));
+        output.out(jsonText({{"file", path}, {"error", error}}, several ? -1 : 2));
         if (!several) {
             // One file: the object on stdout, and the message on stderr as ever.
             session.platform.collectMessages = false;
@@ -81,6 +107,15 @@ bool openListed(Session& session, const std::string& path, bool json, bool sever
         }
     }
     return false;
+}
+
+void reportFolderError(const std::string& path, const std::string& message, bool json,
+                       FileOutput& output) {
+    if (json) {
+        output.out(jsonText({{"file", path}, {"error", message}}, -1));
+    } else {
+        output.err("boxquill-cli: " + path + ": " + message + "\n");
+    }
 }
 
 }  // namespace bq::cli

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_commands.h"
+#include "cli/collection_run.h"
 #include "cli/output.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
@@ -51,20 +52,20 @@ nlohmann::ordered_json rowJson(BoxList& boxes, int row,
 // The rows as a JSON array, written a row at a time: a listing of many deeply nested rows
 // (each with its long indentation) is never held whole. Indent 2 gives the array as a pretty
 // dump prints it, -1 one line.
-void writeRowsJson(BoxList& boxes, int indent) {
+void writeRowsJson(BoxList& boxes, int indent, FileOutput& output) {
     std::unordered_map<const Box*, int> rowOf;
     for (int row = 0; row < boxes.rowCount(); ++row) {
         rowOf[boxes.boxAt(row)] = row;
     }
     if (boxes.rowCount() == 0) {
-        writeOut("[]");
+        output.out("[]");
         return;
     }
     const std::string deeper(static_cast<std::size_t>(std::max(indent, 0)), ' ');
-    writeOut(indent < 0 ? "[" : "[\n");
+    output.out(indent < 0 ? "[" : "[\n");
     for (int row = 0; row < boxes.rowCount(); ++row) {
         if (row != 0) {
-            writeOut(indent < 0 ? "," : ",\n");
+            output.out(indent < 0 ? "," : ",\n");
         }
         std::string entry = jsonText(rowJson(boxes, row, rowOf), indent);
         entry.pop_back();
@@ -79,43 +80,43 @@ void writeRowsJson(BoxList& boxes, int indent) {
             }
             entry.swap(moved);
         }
-        writeOut(entry);
+        output.out(entry);
     }
-    writeOut(indent < 0 ? "]" : "\n]");
+    output.out(indent < 0 ? "]" : "\n]");
 }
 
 // The rows as TSV (fields escaped, so a tab or line break in a type or path cannot split
 // a row), each after `lead` (the file's path and a tab when several are listed),
 // written a row at a time.
-void writeRows(BoxList& boxes, const std::string& lead) {
+void writeRows(BoxList& boxes, const std::string& lead, FileOutput& output) {
     for (int row = 0; row < boxes.rowCount(); ++row) {
-        writeOut(lead + std::to_string(row) + "\t" +
-                 escapeText(boxes.cellText(row, 0), Escape::Field) + "\t" +
-                 escapeText(boxes.cellText(row, 1), Escape::Field) + "\t" + boxes.sizeText(row) +
-                 "\n");
+        output.out(lead + std::to_string(row) + "\t" +
+                   escapeText(boxes.cellText(row, 0), Escape::Field) + "\t" +
+                   escapeText(boxes.cellText(row, 1), Escape::Field) + "\t" + boxes.sizeText(row) +
+                   "\n");
     }
 }
 
 // One file: its rows as TSV, or as JSON (an indented array for a single file; for one of
 // several, one line that also names the file, or says what went wrong with it). Of several
 // files each row and message names its file. True when the file opened.
-bool listFile(const std::string& path, bool json, bool several) {
+bool listFile(const std::string& path, bool json, bool several, FileOutput& output) {
     Session session;
-    if (!openListed(session, path, json, several)) {
+    if (!openListed(session, path, json, several, output)) {
         return false;
     }
     refreshAssociationSizes(session.boxes);
     if (!json) {
-        writeRows(session.boxes, several ? escapeText(path, Escape::Field) + "\t" : "");
+        writeRows(session.boxes, several ? escapeText(path, Escape::Field) + "\t" : "", output);
     } else if (several) {
         std::string lead = jsonText({{"file", path}}, -1);
         lead.resize(lead.size() - 2);  // the object stays open for its rows
-        writeOut(lead + ",\"rows\":");
-        writeRowsJson(session.boxes, -1);
-        writeOut("}\n");
+        output.out(lead + ",\"rows\":");
+        writeRowsJson(session.boxes, -1, output);
+        output.out("}\n");
     } else {
-        writeRowsJson(session.boxes, 2);
-        writeOut("\n");
+        writeRowsJson(session.boxes, 2, output);
+        output.out("\n");
     }
     return true;
 }
@@ -123,14 +124,17 @@ bool listFile(const std::string& path, bool json, bool several) {
 }  // namespace
 
 int runList(const CliArgs& args) {
-    const bool several = args.positionals.size() > 1;
-    bool allOpened = true;
-    for (const std::string& path : args.positionals) {
-        allOpened = listFile(path, args.json, several) && allOpened;
-        // Each file's lines are out before the next file's messages.
-        std::fflush(stdout);
-    }
-    return allOpened ? kExitOk : kExitFailure;
+    return runCollection(
+        args,
+        [json = args.json](const CollectedFile& file, bool several, FileOutput& output) {
+            if (!file.folderError.empty()) {
+                reportFolderError(file.path, file.folderError, json, output);
+                return FileOutcome::Unreadable;
+            }
+            return listFile(file.path, json, several, output) ? FileOutcome::Ok
+                                                              : FileOutcome::Unreadable;
+        },
+        false);
 }
 
 int runShow(const CliArgs& args) {

@@ -35,6 +35,8 @@ constexpr Example kExamples[] = {
 // Positional words whose values a shell can offer; any other word names a file (OUT, IN,
 // SCRIPT), except these that take a number.
 constexpr std::string_view kJp2Word = "FILE";
+// A file or a folder of them: the folders are offered anyway, to go into.
+constexpr std::string_view kJp2OrFolderWord = "FILE|FOLDER";
 constexpr std::string_view kNumberWords[] = {"INDEX", "N"};
 constexpr std::string_view kKindWord = "KIND";
 // What a FILE word offers: the extensions of JP2 and JPX files, either case.
@@ -149,7 +151,7 @@ std::string completeWord(std::string_view word) {
     if (word.ends_with("...")) {
         word.remove_suffix(3);
     }
-    if (word == kJp2Word) {
+    if (word == kJp2Word || word == kJp2OrFolderWord) {
         return "_boxquill_cli_files jp2";
     }
     if (word == kKindWord) {

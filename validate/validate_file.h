@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "stream/byte_stream.h"
 #include "validate/findings.h"
@@ -17,6 +18,10 @@ struct ValidationReport {
     Findings findings;
     bool valid() const { return !findings.hasErrors(); }
 };
+
+// The test a file fails when it cannot be opened or measured: what a collection counts as
+// unreadable rather than invalid.
+inline constexpr std::string_view kFileReadableTest = "fileIsReadable";
 
 // Checks the `size` bytes of `stream` from its start.
 ValidationReport validateStream(ByteStream& stream, std::uint64_t size);

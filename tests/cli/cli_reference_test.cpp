@@ -18,8 +18,8 @@ TEST(CliReference, PositionalWordsComeFromTheUsageWithoutOptionsOrTheirValues) {
     const std::pair<std::string_view, std::vector<std::string>> cases[] = {
         {"import", {"FILE", "INDEX", "IN"}},
         {"run", {"FILE", "SCRIPT"}},
-        {"list", {"FILE..."}},
-        {"info", {"FILE..."}},
+        {"list", {"FILE|FOLDER..."}},
+        {"info", {"FILE|FOLDER..."}},
         {"add", {"FILE", "KIND"}},
         {"icc", {"FILE"}},
         {"xmp", {"FILE"}},
