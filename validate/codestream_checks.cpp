@@ -305,6 +305,8 @@ void Checker::checkSiz(const Segment& s) {
     }
     const ImageSize& z = *siz_;
     csiz_ = z.csiz;
+    // The per-component records follow Csiz at once: checks below may return early.
+    resetHeader();
     error("rsizIsValid", rsizIsKnown(z.rsiz),
           cat("Rsiz is 0x", std::hex, z.rsiz, std::dec, ", a value no edition defines"), p);
     error("xsizIsValid", z.xsiz >= 1, "Xsiz is 0", p);
@@ -344,7 +346,6 @@ void Checker::checkSiz(const Segment& s) {
               p)) {
         tileCount_ = static_cast<std::uint32_t>(across * down);
     }
-    resetHeader();
 }
 
 // SPcod and SPcoc: levels, code-block size and style, transform and the precincts.
