@@ -28,6 +28,7 @@ void CliPlatform::report(std::string_view lead, std::string_view message) {
     if (isTerminal(stderr)) {
         line = escapeText(line, Escape::Lines);  // messages quote names and texts from files
     }
+    std::fflush(stdout);  // what was printed before the message comes out before it
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

@@ -9,6 +9,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/output.h"
+#include "describe/description.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/save_document.h"
@@ -27,11 +28,10 @@ std::string typeCharacters(std::uint32_t type) {
 nlohmann::ordered_json rowJson(BoxList& boxes, int row,
                                const std::unordered_map<const Box*, int>& rowOf) {
     const Box* box = boxes.boxAt(row);
-    nlohmann::ordered_json entry = {
-        {"index", row},
-        {"id", boxes.cellText(row, 0)},
-        {"description", boxes.cellText(row, 1)},
-    };
+    nlohmann::ordered_json entry = objectWithRoom(10);
+    entry["index"] = row;
+    entry["id"] = boxes.cellText(row, 0);
+    entry["description"] = boxes.cellText(row, 1);
     if (box != nullptr) {
         const auto parent = rowOf.find(box->parent);
         // The Size column's number: the refresh has just made the two agree.
@@ -127,8 +127,6 @@ int runList(const CliArgs& args) {
     bool allOpened = true;
     for (const std::string& path : args.positionals) {
         allOpened = listFile(path, args.json, several) && allOpened;
-        // Each file's lines are out before the next file's messages.
-        std::fflush(stdout);
     }
     return allOpened ? kExitOk : kExitFailure;
 }
