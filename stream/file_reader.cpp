@@ -74,9 +74,7 @@ bool FileReader::open(const std::string& path) {
         return false;
     }
     status_ = *status;
-    // A small file needs a block no larger than itself.
-    blockCapacity_ = static_cast<std::size_t>(std::min<std::uint64_t>(end(), kBlock));
-    block_ = std::make_unique_for_overwrite<std::uint8_t[]>(blockCapacity_);
+    blockCapacity_ = kBlock;
     // Most files of a collection are smaller than a block: this one read is all they cost.
     fill(0, kBlock);
     return true;
@@ -92,7 +90,6 @@ void FileReader::close() {
     }
     descriptor_ = -1;
     status_ = {};
-    block_.reset();
     blockCapacity_ = 0;
     blockStart_ = 0;
     blockLength_ = 0;
@@ -126,8 +123,8 @@ void FileReader::fill(std::uint64_t offset, std::size_t least) {
     // Just past the last block: the reader walks forward through small pieces (tile-part
     // headers close together, a long marker segment), so fetch a whole block. A longer jump
     // (over a tile's data, say) fetches a little.
-    const bool near = blockLength_ != 0 && offset >= blockEnd && offset - blockEnd < kNear;
-    std::size_t want = std::max(near ? kBlock : kFirstAhead, least);
+    const bool continues = blockLength_ != 0 && offset >= blockEnd && offset - blockEnd < kNear;
+    std::size_t want = std::max(continues ? kBlock : kFirstAhead, least);
     want = std::min(want, blockCapacity_);
     if (const std::uint64_t stop = end(); offset < stop) {
         want = static_cast<std::size_t>(std::min<std::uint64_t>(want, stop - offset));
@@ -141,14 +138,14 @@ void FileReader::fill(std::uint64_t offset, std::size_t least) {
     }
     // One call brings the whole block but for a signal or a file that has shrunk; only
     // then is the rest of what the reader wants asked for again.
-    const long long got = readOnce(descriptor_, offset, block_.get(), want);
+    const long long got = readOnce(descriptor_, offset, block_.data(), want);
     if (got < 0) {
         failed_ = true;
         return;
     }
     blockLength_ = static_cast<std::size_t>(got);
     if (blockLength_ != 0 && blockLength_ < std::min(least, want)) {
-        blockLength_ += readDirect(offset + blockLength_, block_.get() + blockLength_,
+        blockLength_ += readDirect(offset + blockLength_, block_.data() + blockLength_,
                                    std::min(least, want) - blockLength_);
     }
 }
@@ -170,7 +167,7 @@ std::size_t FileReader::read(std::uint64_t offset, std::uint8_t* destination, st
         }
         const auto skip = static_cast<std::size_t>(at - blockStart_);
         const std::size_t take = std::min(count - done, blockLength_ - skip);
-        std::memcpy(destination + done, block_.get() + skip, take);
+        std::memcpy(destination + done, block_.data() + skip, take);
         done += take;
     };
     fromBlock();

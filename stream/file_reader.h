@@ -1,8 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "stream/file_identity.h"
@@ -53,8 +53,9 @@ class FileReader {
 
     int descriptor_ = -1;
     DescriptorStatus status_;
-    // Never cleared before use: only bytes a read brought are ever copied out.
-    std::unique_ptr<std::uint8_t[]> block_;
+    // Inside the reader, not allocated for each file, and never cleared: only bytes a read
+    // brought are ever copied out of it.
+    std::array<std::uint8_t, kBlock> block_;
     std::size_t blockCapacity_ = 0;
     std::uint64_t blockStart_ = 0;
     std::size_t blockLength_ = 0;
