@@ -26,6 +26,7 @@ std::vector<std::string> Findings::passed() const {
             names.push_back(name);
         }
     }
+    std::sort(names.begin(), names.end());
     return names;
 }
 
