@@ -8,7 +8,7 @@ DEB_PACKAGES := cmake g++ make googletest libgtest-dev nlohmann-json3-dev \
 	mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
 	wine wine64 xvfb xauth imagemagick clang libclang-rt-14-dev \
 	gdal-bin libopenjp2-tools python3 time librapidxml-dev libcli11-dev bsdutils \
-	libimage-exiftool-perl python3-jpylyzer
+	libimage-exiftool-perl python3-jpylyzer strace
 
 .PHONY: all deps build test run screenshots fuzz fuzz-smoke bench format clean $(addprefix build-,$(PRESETS)) \
 	$(addprefix test-,$(PRESETS))
@@ -75,10 +75,12 @@ fuzz-smoke: deps
 	echo "fuzz-smoke: $$(( $$(date +%s) - start )) s"; exit $$status
 
 # Peers timed in the same run: opj_dump -i beside list, cp && sync beside save; then crafted
-# inputs of at most 64 MB, each described once, with time and peak memory.
+# inputs of at most 64 MB, each described once, with time and peak memory; then a collection
+# of 1,000 small files (system calls a file, files/s) and check beside jpylyzer.
 bench: build-native
 	python3 bench/peers_bench.py build/native/cli/boxquill-cli build/bench
 	python3 bench/crafted_bench.py build/native/cli/boxquill-cli build/bench
+	python3 bench/collection_bench.py build/native/cli/boxquill-cli build/bench
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
