@@ -10,7 +10,7 @@ DEB_PACKAGES := cmake g++ make googletest libgtest-dev nlohmann-json3-dev \
 	wine wine64 xvfb xauth imagemagick clang libclang-rt-14-dev \
 	gdal-bin libopenjp2-tools python3 time librapidxml-dev libcli11-dev bsdutils \
 	libimage-exiftool-perl python3-jpylyzer \
-	wixl msitools dpkg-dev lintian man-db bash-completion zip unzip
+	wixl msitools dpkg-dev lintian man-db bash-completion zip unzip strace
 
 .PHONY: all deps build test run screenshots fuzz fuzz-smoke bench format dist dist-test clean $(addprefix build-,$(PRESETS)) \
 	$(addprefix test-,$(PRESETS))
@@ -77,10 +77,12 @@ fuzz-smoke: deps
 	echo "fuzz-smoke: $$(( $$(date +%s) - start )) s"; exit $$status
 
 # Peers timed in the same run: opj_dump -i beside list, cp && sync beside save; then crafted
-# inputs of at most 64 MB, each described once, with time and peak memory.
+# inputs of at most 64 MB, each described once, with time and peak memory; then a collection
+# of 1,000 small files (system calls a file, files/s) and check beside jpylyzer.
 bench: build-native
 	python3 bench/peers_bench.py build/native/cli/boxquill-cli build/bench
 	python3 bench/crafted_bench.py build/native/cli/boxquill-cli build/bench
+	python3 bench/collection_bench.py build/native/cli/boxquill-cli build/bench
 
 # The artefacts a user installs, in build/dist/: the win64 zip and MSI, the Debian package,
 # SHA256SUMS. dist-test installs and uses each (the MSI under Wine, the deb unpacked).

@@ -118,6 +118,7 @@ def bench(cli, path, runs, save_memory_aim):
     dd = run(f"dd if='{path}' of=/dev/null bs=1M status=none", runs)
     opj = run(f"opj_dump -i '{path}' -o /dev/null", runs)
     lst = run(f"'{cli}' list '{path}'", runs)
+    chk = run(f"'{cli}' check '{path}'", runs)
     cp = run(f"rm -f '{out_peer}'; cp '{path}' '{out_peer}' && sync '{out_peer}'", runs)
     sv = run(f"rm -f '{out_ours}'; '{cli}' save '{path}' -o '{out_ours}'", runs)
     identical = sv[2] == 0 and same(path, out_ours)
@@ -126,13 +127,13 @@ def bench(cli, path, runs, save_memory_aim):
             os.remove(name)
     print(f"  {'command':<34}{'median s':>10}{'peak MiB':>10}")
     for label, r in (("dd (reading the file)", dd), ("opj_dump -i", opj), ("boxquill-cli list", lst),
-                     ("cp && sync", cp), ("boxquill-cli save", sv)):
+                     ("boxquill-cli check", chk), ("cp && sync", cp), ("boxquill-cli save", sv)):
         note = "" if r[2] == 0 else f"  exit {r[2]}: {r[3][:120]}"
         print(f"  {label:<34}{r[0]:>10.4f}{r[1]:>10.1f}{note}")
     opj_ok = opj[2] == 0
     ratio = lst[0] / opj[0] if opj_ok else float("nan")
     print(f"  list / opj_dump -i: {ratio:.3f} (aim <= 0.1){'' if opj_ok else '  opj_dump failed'};"
-          f" list peak {lst[1]:.1f} MiB (aim <= 16)")
+          f" list peak {lst[1]:.1f} MiB (aim <= 16); check peak {chk[1]:.1f} MiB (aim <= 64)")
     print(f"  save / (cp && sync): {sv[0] / cp[0]:.3f} (aim <= 1.2); save peak {sv[1]:.1f} MiB"
           f" = {sv[1] * 2**20 / size:.3f} x file (aim {save_memory_aim}); output identical: {identical}")
 
@@ -236,20 +237,29 @@ def make_info_models(folder):
     return models
 
 
-def bench_info(cli, folder, count):
-    """info --json over a folder of files of several kinds, beside list --json and exiftool."""
+def info_scans(folder, count):
+    """The folder of `count` small JP2 files of several kinds (made once), or None when
+    neither opj_compress nor gdal_translate is installed."""
     scans = os.path.join(folder, "info-scans")
     os.makedirs(scans, exist_ok=True)
     names = [os.path.join(scans, f"scan-{i:04d}.jp2") for i in range(count)]
     if not all(os.path.exists(n) for n in names):
         models = make_info_models(scans)
         if not models:
-            print("\ninfo: skipped (neither opj_compress nor gdal_translate is installed)")
-            return
+            return None
         for i, name in enumerate(names):
             note = box(b"xml ", f"<scan id='{i}' batch='{i // 100}'/>".encode())
             with open(name, "wb") as f:
                 f.write(with_box_before_codestream(models[i % len(models)], note))
+    return scans
+
+
+def bench_info(cli, folder, count):
+    """info --json over a folder of files of several kinds, beside list --json and exiftool."""
+    scans = info_scans(folder, count)
+    if scans is None:
+        print("\ninfo: skipped (neither opj_compress nor gdal_translate is installed)")
+        return
     files = f"'{scans}'/scan-*.jp2"
     print(f"\n{count} JP2 files of several kinds in one folder: info against list and exiftool")
     info = run(f"'{cli}' info --json {files}", 3)
@@ -304,6 +314,21 @@ def bench_georef(cli, folder):
             os.remove(name)
 
 
+def jpylyzer_large(path):
+    """jpylyzer on the 4.5 GiB file, for scale: it holds the file in memory, so it runs only
+    where that much is free, and is cut off after JPYLYZER_SECONDS (default 120)."""
+    limit = int(os.environ.get("JPYLYZER_SECONDS", "120"))
+    with open("/proc/meminfo") as f:
+        free = {k: int(v.split()[0]) for k, v in (line.split(":", 1) for line in f)}
+    needed = 2 * os.path.getsize(path) // 1024
+    if not shutil.which("jpylyzer") or free.get("MemAvailable", 0) < needed:
+        print("  jpylyzer on it: skipped (not installed, or less than twice the file's size free)")
+        return
+    r = run(f"timeout {limit} jpylyzer --nopretty '{path}'", 1)
+    done = "" if r[2] != 124 else f" (cut off at {limit} s)"
+    print(f"  jpylyzer: {r[0]:.1f} s, peak {r[1]:.0f} MiB{done}")
+
+
 def main():
     cli = os.path.abspath(sys.argv[1])
     folder = os.path.abspath(sys.argv[2] if len(sys.argv) > 2 else "build/bench")
@@ -320,6 +345,7 @@ def main():
         write_jp2(large, 1655000, True)
         try:
             bench(cli, large, 3, "<= 64 MiB")
+            jpylyzer_large(large)
         finally:
             os.remove(large)
 

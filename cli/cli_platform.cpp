@@ -32,6 +32,7 @@ void CliPlatform::report(std::string_view lead, std::string_view message) {
         errorSink->append(line);
         return;
     }
+    std::fflush(stdout);  // what was printed before the message comes out before it
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
 

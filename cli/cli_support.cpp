@@ -446,6 +446,7 @@ std::optional<std::vector<std::string>> splitScriptLine(std::string_view line, s
 void printError(std::string_view message) {
     const std::string line = "boxquill-cli: " + std::string(message) + "\n";
     const std::string shown = isTerminal(stderr) ? escapeText(line, Escape::Lines) : line;
+    std::fflush(stdout);  // what was printed before the message comes out before it
     std::fwrite(shown.data(), 1, shown.size(), stderr);
 }
 

@@ -189,6 +189,7 @@ int runCollection(const CliArgs& args, const ProcessFile& process, bool summary)
     progress.clear();
     if (summary && several && !args.quiet) {
         const std::string line = summaryText(tally, progress.seconds()) + "\n";
+        std::fflush(stdout);
         std::fwrite(line.data(), 1, line.size(), stderr);
     }
     return counts.errors == 0 ? kExitOk : kExitFailure;

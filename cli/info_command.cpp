@@ -5,9 +5,8 @@
 // reached as ./NAME).
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -17,7 +16,6 @@
 #include "cli/output.h"
 #include "describe/describe_box.h"
 #include "describe/describe_file.h"
-#include "stream/utf8_path.h"
 #include "ui/save_document.h"
 
 namespace bq::cli {
@@ -26,15 +24,15 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The description with the file (and its size) first.
-Description withFile(const std::string& path, Description description) {
+// The description with the file (and its size as it was read) first.
+Description withFile(const std::string& path, std::uint64_t size, Description description) {
     Description out;
+    out.fields = objectWithRoom(description.fields.size() + 3);  // and "warnings" later
     out.fields["file"] = path;
-    std::error_code error;
-    if (const std::uintmax_t size = std::filesystem::file_size(pathFromUtf8(path), error); !error) {
-        out.fields["fileSize"] = size;
+    out.fields["fileSize"] = size;
+    for (auto& [key, value] : description.fields.items()) {
+        out.fields[key] = std::move(value);
     }
-    out.fields.update(description.fields);
     out.warnings = std::move(description.warnings);
     return out;
 }
@@ -48,9 +46,9 @@ bool infoFile(const std::string& path, bool json, bool several, FileOutput& outp
     for (int row = 0; row < session.boxes.rowCount(); ++row) {
         rows.push_back(session.boxes.boxAt(row));
     }
-    const Description description = withFile(path, describeFile(rows));
+    Description description = withFile(path, session.app.openedFileSize(), describeFile(rows));
     if (json) {
-        output.out(jsonText(descriptionJson(description), several ? -1 : 2));
+        output.out(jsonText(descriptionJson(std::move(description)), several ? -1 : 2));
     } else {
         if (several) {
             output.out("\n");  // a blank line between files

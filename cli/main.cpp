@@ -24,6 +24,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_support.h"
 #include "cli/command_table.h"
+#include "cli/output.h"
 
 namespace bq::cli {
 namespace {
@@ -130,6 +131,13 @@ int main(int argc, char** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     const Utf8Console console;
 #endif
+    // Into a file or a pipe, output goes in large writes: a listing of many files would
+    // otherwise cost a system call every few kilobytes. Messages flush it first.
+    // (The runtime takes a size only with a buffer; static, as stdout is flushed after main.)
+    static char outputBuffer[64 * 1024];
+    if (!bq::cli::isTerminal(stdout)) {
+        std::setvbuf(stdout, outputBuffer, _IOFBF, sizeof outputBuffer);
+    }
     try {
         return bq::cli::run(commandArguments(argc, argv));
     } catch (const std::exception& failure) {

@@ -28,12 +28,16 @@ void FileOutput::err(std::string_view line) {
     if (held_) {
         err_ += shown;
     } else {
+        std::fflush(stdout);  // stdout is buffered into files: what came before comes first
         std::fwrite(shown.data(), 1, shown.size(), stderr);
     }
 }
 
 void FileOutput::flush() {
-    std::fwrite(err_.data(), 1, err_.size(), stderr);
+    if (!err_.empty()) {
+        std::fflush(stdout);
+        std::fwrite(err_.data(), 1, err_.size(), stderr);
+    }
     writeOut(out_);
     err_.clear();
     out_.clear();

@@ -10,6 +10,7 @@
 #include "cli/cli_commands.h"
 #include "cli/collection_run.h"
 #include "cli/output.h"
+#include "describe/description.h"
 #include "ui/commands.h"
 #include "ui/control_ids.h"
 #include "ui/save_document.h"
@@ -28,11 +29,10 @@ std::string typeCharacters(std::uint32_t type) {
 nlohmann::ordered_json rowJson(BoxList& boxes, int row,
                                const std::unordered_map<const Box*, int>& rowOf) {
     const Box* box = boxes.boxAt(row);
-    nlohmann::ordered_json entry = {
-        {"index", row},
-        {"id", boxes.cellText(row, 0)},
-        {"description", boxes.cellText(row, 1)},
-    };
+    nlohmann::ordered_json entry = objectWithRoom(10);
+    entry["index"] = row;
+    entry["id"] = boxes.cellText(row, 0);
+    entry["description"] = boxes.cellText(row, 1);
     if (box != nullptr) {
         const auto parent = rowOf.find(box->parent);
         // The Size column's number: the refresh has just made the two agree.

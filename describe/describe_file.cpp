@@ -55,6 +55,7 @@ void compareWithSiz(const Jp2Header& header, const MainHeader& main,
 
 Description describeFile(std::span<const Box* const> rows) {
     Description description;
+    description.fields = objectWithRoom(12);
     nlohmann::ordered_json& fields = description.fields;
     std::vector<std::string>& warnings = description.warnings;
 

@@ -106,9 +106,22 @@ void writeObject(const Json& object, const std::string& indent, std::string& out
 
 }  // namespace
 
+Json objectWithRoom(std::size_t keys) {
+    Json object = Json::object();
+    object.get_ref<Json::object_t&>().reserve(keys);
+    return object;
+}
+
 Json descriptionJson(const Description& description) {
     Json json = description.fields;
     json["warnings"] = description.warnings;
+    return json;
+}
+
+Json descriptionJson(Description&& description) {
+    Json json = std::move(description.fields);
+    json.get_ref<Json::object_t&>().reserve(json.size() + 1);
+    json["warnings"] = std::move(description.warnings);
     return json;
 }
 

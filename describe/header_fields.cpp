@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <span>
+#include <utility>
 
 #include "codestream/codestream_box.h"
+#include "describe/description.h"
 #include "formats/box_span.h"
 
 namespace bq {
@@ -67,7 +69,7 @@ Json colourFields(const ColourBox& colour) {
             icc["connectionSpace"] = typeName(p.connectionSpace);
             icc["description"] = p.description ? Json(*p.description) : Json(nullptr);
         }
-        fields["iccProfile"] = icc;
+        fields["iccProfile"] = std::move(icc);
     }
     if (colour.vendor) {
         fields["vendorUuid"] = hexText(*colour.vendor);
@@ -92,7 +94,7 @@ std::size_t shownEntries(std::size_t count, std::size_t meaningful, const std::s
 }  // namespace
 
 Json jp2HeaderFields(const Jp2Header& header, std::vector<std::string>& warnings) {
-    Json fields = Json::object();
+    Json fields = objectWithRoom(12);
     // The components the image has, and the channels they make (a palette adds its columns).
     const std::size_t components =
         header.imageHeader ? std::min<std::size_t>(header.imageHeader->components, kMaxComponents)
@@ -104,7 +106,7 @@ Json jp2HeaderFields(const Jp2Header& header, std::vector<std::string>& warnings
     for (std::size_t i = 0; i < boxes; ++i) {
         order.push_back(typeName(header.order[i]));
     }
-    fields["boxes"] = order;
+    fields["boxes"] = std::move(order);
     if (header.imageHeader) {
         const ImageHeader& image = *header.imageHeader;
         Json ihdr = {{"height", image.height},
@@ -120,7 +122,7 @@ Json jp2HeaderFields(const Jp2Header& header, std::vector<std::string>& warnings
         ihdr["compression"] = image.compression;
         ihdr["colourspaceUnknown"] = image.colourspaceUnknown;
         ihdr["intellectualProperty"] = image.intellectualProperty;
-        fields["imageHeader"] = ihdr;
+        fields["imageHeader"] = std::move(ihdr);
     }
     if (header.bitsPerComponent) {
         Json depths = Json::array();
@@ -129,13 +131,13 @@ Json jp2HeaderFields(const Jp2Header& header, std::vector<std::string>& warnings
         for (std::size_t i = 0; i < shown; ++i) {
             depths.push_back(depthFields((*header.bitsPerComponent)[i]));
         }
-        fields["bitsPerComponent"] = depths;
+        fields["bitsPerComponent"] = std::move(depths);
     }
     Json colours = Json::array();
     for (const ColourBox& colour : header.colours) {
         colours.push_back(colourFields(colour));
     }
-    fields["colourSpecs"] = colours;
+    fields["colourSpecs"] = std::move(colours);
     if (header.coloursLeftOut > 0) {
         warnings.push_back(std::to_string(header.coloursLeftOut) +
                            " more colour boxes not shown (" + std::to_string(kMaxColourBoxes) +
@@ -159,7 +161,7 @@ Json jp2HeaderFields(const Jp2Header& header, std::vector<std::string>& warnings
                             {"mappingType", map.mappingType == 1 ? "palette" : "direct"},
                             {"paletteColumn", map.paletteColumn}});
         }
-        fields["componentMapping"] = maps;
+        fields["componentMapping"] = std::move(maps);
     }
     if (header.channels) {
         Json definitions = Json::array();
@@ -172,7 +174,7 @@ Json jp2HeaderFields(const Jp2Header& header, std::vector<std::string>& warnings
                                    {"typeName", name.empty() ? Json(nullptr) : Json(name)},
                                    {"association", channel.association}});
         }
-        fields["channelDefinitions"] = definitions;
+        fields["channelDefinitions"] = std::move(definitions);
     }
     if (header.capture) {
         fields["captureResolution"] = resolutionFields(*header.capture);
@@ -184,7 +186,7 @@ Json jp2HeaderFields(const Jp2Header& header, std::vector<std::string>& warnings
 }
 
 Json codestreamFields(const MainHeader& header, const CodestreamBox& box) {
-    Json fields = Json::object();
+    Json fields = objectWithRoom(18);
     if (header.size) {
         const ImageSize& size = *header.size;
         fields["width"] = std::uint64_t{size.xsiz} - std::min(size.xosiz, size.xsiz);
@@ -199,9 +201,9 @@ Json codestreamFields(const MainHeader& header, const CodestreamBox& box) {
             Json entry = depthFields(component.ssiz);
             entry["xSubsampling"] = component.dx;
             entry["ySubsampling"] = component.dy;
-            components.push_back(entry);
+            components.push_back(std::move(entry));
         }
-        fields["components"] = components;
+        fields["components"] = std::move(components);
     }
     fields["tilesAcross"] = box.info.tilesAcross;
     fields["tilesDown"] = box.info.tilesDown;
@@ -232,7 +234,7 @@ Json codestreamFields(const MainHeader& header, const CodestreamBox& box) {
             }
             coding["precincts"] = precincts;
         }
-        fields["coding"] = coding;
+        fields["coding"] = std::move(coding);
     }
     if (header.quantization) {
         const std::string name = quantizationName(header.quantization->style());
@@ -252,7 +254,7 @@ Json codestreamFields(const MainHeader& header, const CodestreamBox& box) {
             markers.push_back(name);
         }
     }
-    fields["markers"] = markers;
+    fields["markers"] = std::move(markers);
     Json comments = Json::array();
     for (const CodestreamComment& comment : header.comments) {
         Json entry = {{"registration", comment.registration}, {"length", comment.length}};
@@ -261,7 +263,7 @@ Json codestreamFields(const MainHeader& header, const CodestreamBox& box) {
         }
         comments.push_back(entry);
     }
-    fields["comments"] = comments;
+    fields["comments"] = std::move(comments);
     fields["mainHeaderLength"] = header.length;
     return fields;
 }

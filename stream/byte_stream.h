@@ -36,6 +36,9 @@ class ByteStream {
     // The C file behind the stream, for copies the system can do without passing the bytes
     // through user memory; none for streams that are not files.
     virtual std::FILE* nativeFile() const { return nullptr; }
+    // The descriptor behind the stream (a C runtime one on Windows), for the same copies;
+    // -1 for streams that are not files.
+    virtual int nativeDescriptor() const { return -1; }
 };
 
 constexpr int kFileStreamKind = 2;

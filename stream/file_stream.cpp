@@ -1,6 +1,5 @@
 #include "stream/file_stream.h"
 
-#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -29,6 +28,9 @@ FileStream::~FileStream() {
 
 bool FileStream::open(const std::string& path, const char* mode) {
     close();
+    if (std::strcmp(mode, "rb") == 0 || std::strcmp(mode, "r") == 0) {
+        return reader_.open(path);
+    }
 #if defined(_WIN32)
     // The wide call: the narrow one reads the name in the system's code page, which holds
     // only a few scripts.
@@ -49,6 +51,14 @@ bool FileStream::adopt(std::FILE* file) {
 }
 
 std::int64_t FileStream::sizeWide() {
+    if (reader_.isOpen()) {
+        // No seek: the status read at the open already holds the size. A pipe or device has
+        // none, as the runtime's seek to the end finds.
+        const std::uint64_t length = reader_.identity().size;
+        return reader_.regular() && length <= 0x7FFFFFFFFFFFFFFFull
+                   ? static_cast<std::int64_t>(length)
+                   : -1;
+    }
     if (handle_ == nullptr) {
         return -1;
     }
@@ -73,37 +83,10 @@ std::uint64_t FileStream::size() {
     return length < 0 ? 0 : static_cast<std::uint64_t>(length);
 }
 
-std::optional<FileIdentity> identityOfDescriptor(int descriptor) {
-#if defined(_WIN32)
-    const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(descriptor));
-    BY_HANDLE_FILE_INFORMATION info{};
-    FILE_BASIC_INFO times{};
-    if (file == INVALID_HANDLE_VALUE || GetFileInformationByHandle(file, &info) == 0 ||
-        GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times) == 0) {
-        return std::nullopt;
-    }
-    const auto wide = [](DWORD high, DWORD low) {
-        return (std::uint64_t{high} << 32) | std::uint64_t{low};
-    };
-    // Windows counts 100-nanosecond ticks; only differences matter here.
-    return FileIdentity{wide(info.nFileSizeHigh, info.nFileSizeLow),
-                        times.LastWriteTime.QuadPart * 100, times.ChangeTime.QuadPart * 100,
-                        wide(info.nFileIndexHigh, info.nFileIndexLow), info.dwVolumeSerialNumber};
-#else
-    struct stat info {};
-    if (fstat(descriptor, &info) != 0 || info.st_size < 0) {
-        return std::nullopt;
-    }
-    const auto nanoseconds = [](const timespec& time) {
-        return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
-    };
-    return FileIdentity{static_cast<std::uint64_t>(info.st_size), nanoseconds(info.st_mtim),
-                        nanoseconds(info.st_ctim), static_cast<std::uint64_t>(info.st_ino),
-                        static_cast<std::uint64_t>(info.st_dev)};
-#endif
-}
-
 std::optional<FileIdentity> FileStream::identity() const {
+    if (reader_.isOpen()) {
+        return reader_.identity();
+    }
     if (handle_ == nullptr) {
         return std::nullopt;
     }
@@ -114,11 +97,31 @@ std::optional<FileIdentity> FileStream::identity() const {
 #endif
 }
 
+int FileStream::nativeDescriptor() const {
+    if (reader_.isOpen()) {
+        return reader_.descriptor();
+    }
+    if (handle_ == nullptr) {
+        return -1;
+    }
+#if defined(_WIN32)
+    return _fileno(handle_);
+#else
+    return fileno(handle_);
+#endif
+}
+
 bool FileStream::hasError() const {
+    if (reader_.isOpen()) {
+        return reader_.failed() || misused_;
+    }
     return handle_ != nullptr && std::ferror(handle_) != 0;
 }
 
 bool FileStream::flush() {
+    if (reader_.isOpen()) {
+        return !misused_;  // nothing is ever buffered to write
+    }
     return handle_ != nullptr && std::fflush(handle_) == 0;
 }
 
@@ -127,30 +130,51 @@ bool FileStream::sync() {
         return false;
     }
 #if defined(_WIN32)
-    const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(handle_)));
+    const auto file = reinterpret_cast<HANDLE>(_get_osfhandle(nativeDescriptor()));
     return file != INVALID_HANDLE_VALUE && FlushFileBuffers(file) != 0;
 #else
-    return fsync(fileno(handle_)) == 0;
+    return fsync(nativeDescriptor()) == 0;
 #endif
 }
 
 bool FileStream::closeChecked() {
     const bool closed = handle_ == nullptr || std::fclose(handle_) == 0;
     handle_ = nullptr;
-    position_ = 0;
+    close();
     return closed;
 }
 
 bool FileStream::good() const {
+    if (reader_.isOpen()) {
+        return !ended_ && !reader_.failed() && !misused_;
+    }
     return handle_ != nullptr && std::feof(handle_) == 0 && std::ferror(handle_) == 0;
 }
 
 bool FileStream::atEnd() const {
+    if (reader_.isOpen()) {
+        return ended_;
+    }
     return handle_ != nullptr && std::feof(handle_) != 0;
 }
 
+std::size_t FileStream::readAtPosition(std::uint8_t* destination, std::size_t count) {
+    const std::size_t got = reader_.read(position_, destination, count);
+    if (got < count) {
+        ended_ = true;
+    }
+    return got;
+}
+
 void FileStream::readU8(std::uint8_t& out) {
-    out = static_cast<std::uint8_t>(std::fgetc(handle_));
+    if (reader_.isOpen()) {
+        // What the runtime's fgetc gives at the end, cast to a byte.
+        std::uint8_t value = 0xFF;
+        static_cast<void>(readAtPosition(&value, 1));
+        out = value;
+    } else {
+        out = static_cast<std::uint8_t>(std::fgetc(handle_));
+    }
     ++position_;
 }
 
@@ -160,7 +184,11 @@ void FileStream::readU16(std::uint16_t& out) {
     // Start from the old value's bytes in little-endian order, so that a failed read hands
     // it back reversed on every host.
     std::uint8_t raw[2] = {static_cast<std::uint8_t>(out), static_cast<std::uint8_t>(out >> 8)};
-    static_cast<void>(std::fread(raw, 1, 2, handle_));
+    if (reader_.isOpen()) {
+        static_cast<void>(readAtPosition(raw, 2));
+    } else {
+        static_cast<void>(std::fread(raw, 1, 2, handle_));
+    }
     out = loadU16(raw);
     position_ += 2;
 }
@@ -169,45 +197,63 @@ void FileStream::readU32(std::uint32_t& out) {
     std::uint8_t raw[4] = {static_cast<std::uint8_t>(out), static_cast<std::uint8_t>(out >> 8),
                            static_cast<std::uint8_t>(out >> 16),
                            static_cast<std::uint8_t>(out >> 24)};
-    static_cast<void>(std::fread(raw, 1, 4, handle_));
+    if (reader_.isOpen()) {
+        static_cast<void>(readAtPosition(raw, 4));
+    } else {
+        static_cast<void>(std::fread(raw, 1, 4, handle_));
+    }
     out = loadU32(raw);
     position_ += 4;
 }
 
 void FileStream::writeU8(std::uint8_t value) {
-    std::fputc(value, handle_);
-    ++position_;
+    writeBytes(&value, 1);
 }
 
 void FileStream::writeU16(std::uint16_t value) {
     std::uint8_t raw[2];
     storeBigEndian(value, raw, 2);
-    std::fwrite(raw, 1, 2, handle_);
-    position_ += 2;
+    writeBytes(raw, 2);
 }
 
 void FileStream::writeU32(std::uint32_t value) {
     std::uint8_t raw[4];
     storeBigEndian(value, raw, 4);
-    std::fwrite(raw, 1, 4, handle_);
-    position_ += 4;
+    writeBytes(raw, 4);
 }
 
 void FileStream::readBytes(std::uint8_t* destination, std::uint32_t count) {
     if (count != 0) {
-        std::fread(destination, 1, count, handle_);
+        if (reader_.isOpen()) {
+            static_cast<void>(readAtPosition(destination, count));
+        } else {
+            std::fread(destination, 1, count, handle_);
+        }
     }
     position_ += count;
 }
 
 void FileStream::writeBytes(const std::uint8_t* source, std::uint32_t count) {
     if (count != 0) {
-        std::fwrite(source, 1, count, handle_);
+        if (reader_.isOpen()) {
+            misused_ = true;  // the runtime's write to a file opened "rb" fails the same way
+        } else {
+            std::fwrite(source, 1, count, handle_);
+        }
     }
     position_ += count;
 }
 
 bool FileStream::seek(std::uint64_t position) {
+    if (reader_.isOpen()) {
+        // As the runtime's seek, it clears the end but not an error.
+        if (position > 0x7FFFFFFFFFFFFFFFull) {
+            return false;
+        }
+        position_ = position;
+        ended_ = false;
+        return true;
+    }
     if (handle_ == nullptr) {
         return false;
     }
@@ -234,8 +280,8 @@ bool FileStream::copyFrom(ByteStream& source, std::uint64_t count) {
 #if defined(__linux__)
     // File to file, the kernel moves the bytes (and may share them, on file systems that can)
     // without a trip through this process's memory.
-    std::FILE* input = source.nativeFile();
-    if (input != nullptr && handle_ != nullptr && std::fflush(handle_) == 0 &&
+    const int input = source.nativeDescriptor();
+    if (input >= 0 && handle_ != nullptr && std::fflush(handle_) == 0 &&
         source.tell() <= static_cast<std::uint64_t>(std::numeric_limits<loff_t>::max()) &&
         position_ <= static_cast<std::uint64_t>(std::numeric_limits<loff_t>::max())) {
         auto inOffset = static_cast<loff_t>(source.tell());
@@ -244,7 +290,7 @@ bool FileStream::copyFrom(ByteStream& source, std::uint64_t count) {
         while (left != 0) {
             const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(left, 1u << 30));
             const ssize_t moved =
-                copy_file_range(fileno(input), &inOffset, fileno(handle_), &outOffset, chunk, 0);
+                copy_file_range(input, &inOffset, fileno(handle_), &outOffset, chunk, 0);
             if (moved <= 0) {
                 break;  // the source ran short, or the file systems cannot: copy the rest below
             }
@@ -265,7 +311,10 @@ void FileStream::close() {
         std::fclose(handle_);
         handle_ = nullptr;
     }
+    reader_.close();
     position_ = 0;
+    ended_ = false;
+    misused_ = false;
 }
 
 }  // namespace bq

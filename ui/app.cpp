@@ -59,6 +59,7 @@ int App::liveRow(const BoxRef& ref) {
 
 void App::resetDocument() {
     history_.clear();
+    openedFileSize_ = 0;
     boxesDestroyed();
     setModified(false);
     platform_.setControlText(IDC_PATH, "");

@@ -43,6 +43,9 @@ class App {
     UndoHistory& history() { return history_; }
     const UndoHistory& history() const { return history_; }
     const std::string& title() const { return title_; }
+    // The length of the file the document was opened from, as it was at the open; 0 for none.
+    std::uint64_t openedFileSize() const { return openedFileSize_; }
+    void setOpenedFileSize(std::uint64_t size) { openedFileSize_ = size; }
 
     // Shows the error box; always false, so callers can end with its result.
     bool showError(std::string_view message);
@@ -79,6 +82,7 @@ class App {
     std::string title_;
     UndoHistory history_;
     std::uint64_t generation_ = 0;
+    std::uint64_t openedFileSize_ = 0;
 };
 
 }  // namespace bq

@@ -9,7 +9,6 @@
 #include "codestream/box_factory.h"
 #include "stream/file_stream.h"
 #include "ui/control_ids.h"
-#include "ui/file_checks.h"
 
 namespace bq {
 
@@ -49,8 +48,10 @@ void openDocument(App& app, std::optional<std::string> path, std::uint64_t holdL
         }
     }
 
+    // The open itself tells a FIFO or a device from a file (and never waits for a FIFO's
+    // writer): one status call, not a second one by name before it.
     FileStream stream;
-    if (isSpecialFile(*path) || !stream.open(*path, "rb")) {
+    if (!stream.open(*path, "rb") || !stream.regularFile()) {
         app.showError(kOpenFailedMessage);
         return;
     }
@@ -106,6 +107,7 @@ void openDocument(App& app, std::optional<std::string> path, std::uint64_t holdL
     }
     context.nesting.reset();
     stream.close();
+    app.setOpenedFileSize(context.fileSize);
     platform.setControlText(IDC_PATH, *path);
     platform.enableControl(IDC_ADD, true);
 }

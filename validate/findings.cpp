@@ -43,6 +43,7 @@ std::vector<std::string> Findings::passed() const {
             names.push_back(name);
         }
     }
+    std::sort(names.begin(), names.end());
     return names;
 }
 

@@ -4,10 +4,11 @@
 // where in the file it lies.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace bq {
@@ -55,9 +56,18 @@ class Findings {
     std::size_t count(Severity severity) const;
 
   private:
+    // Looked up by a view, without making a string: a file runs hundreds of checks.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const noexcept {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    using NameSet = std::unordered_set<std::string, NameHash, std::equal_to<>>;
+
     std::vector<Finding> findings_;
-    std::set<std::string, std::less<>> ran_;
-    std::set<std::string, std::less<>> failed_;
+    NameSet ran_;
+    NameSet failed_;
 };
 
 }  // namespace bq

@@ -108,6 +108,78 @@ TEST(FileStream, ShortIntegerReadsKeepTheOldBytesReversed) {
     EXPECT_TRUE(stream.atEnd());
 }
 
+// The byte at `offset` of the patterned files below: no two nearby blocks alike.
+std::uint8_t patternAt(std::size_t offset) {
+    return static_cast<std::uint8_t>(offset * 7 + offset / 251);
+}
+
+std::vector<std::uint8_t> patterned(std::size_t size) {
+    std::vector<std::uint8_t> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = patternAt(i);
+    }
+    return bytes;
+}
+
+// One stream read at these places in turn, so that each read meets the block the reads
+// before it left: across the first block's end, far ahead, back, past the end.
+TEST(FileStream, ReadsAnywhereGiveTheFileBytesAndFailPastTheEnd) {
+    constexpr std::uint64_t kBlock = 64 * 1024;
+    struct Place {
+        std::uint64_t offset;
+        std::uint32_t count;
+    };
+    const Place places[] = {
+        {0, 12},          {kBlock - 3, 8},       {kBlock + 5, 100}, {kBlock - 1, 1},
+        {3 * kBlock, 40}, {2 * kBlock - 2, 4},   {10, 3 * kBlock},  {kBlock * 3 + 100, 23},
+        {999, 2},         {3 * kBlock + 120, 9}, {5 * kBlock, 1},   {0, 0},
+    };
+    for (const std::size_t size :
+         {std::size_t{0}, std::size_t{1000}, std::size_t{kBlock}, std::size_t{3 * kBlock + 123}}) {
+        TempFile file(patterned(size));
+        FileStream stream;
+        ASSERT_TRUE(stream.open(file.path(), "rb"));
+        EXPECT_EQ(stream.size(), size);
+        for (const Place& place : places) {
+            SCOPED_TRACE(std::to_string(size) + " bytes, read " + std::to_string(place.count) +
+                         " at " + std::to_string(place.offset));
+            ASSERT_TRUE(stream.seek(place.offset));
+            std::vector<std::uint8_t> out(place.count, 0xEE);
+            stream.readBytes(out.data(), place.count);
+            const bool whole = place.offset + place.count <= size;
+            EXPECT_EQ(stream.good(), whole);
+            EXPECT_EQ(stream.atEnd(), !whole);
+            EXPECT_EQ(stream.tell(), place.offset + place.count);
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                const bool inFile = place.offset + i < size;
+                ASSERT_EQ(out[i], inFile ? patternAt(place.offset + i) : 0xEE) << "byte " << i;
+            }
+        }
+    }
+}
+
+// A file cut short while open: what lies past its new end is a failed read, never bytes
+// from nowhere; its size stays what the open measured.
+TEST(FileStream, AFileThatShrinksAfterTheOpenFailsPastItsNewEnd) {
+    TempFile file(patterned(300 * 1024));
+    FileStream stream;
+    ASSERT_TRUE(stream.open(file.path(), "rb"));
+    std::filesystem::resize_file(file.path(), 100 * 1024);
+    EXPECT_EQ(stream.size(), 300u * 1024);
+    for (const std::uint64_t offset : {std::uint64_t{200 * 1024}, std::uint64_t{100 * 1024 - 2}}) {
+        ASSERT_TRUE(stream.seek(offset));
+        std::uint8_t out[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+        stream.readBytes(out, 4);
+        EXPECT_FALSE(stream.good()) << offset;
+        EXPECT_EQ(out[3], 0xEE) << offset;
+    }
+    ASSERT_TRUE(stream.seek(80 * 1024));
+    std::uint32_t word = 0;
+    stream.readU32(word);
+    EXPECT_TRUE(stream.good());
+    EXPECT_EQ(word >> 24, patternAt(80 * 1024));
+}
+
 TEST(FileStream, WritesBigEndianAndCountsEveryByte) {
     TempFile file({});
     {
