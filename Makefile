@@ -8,7 +8,7 @@ DEB_PACKAGES := cmake g++ make googletest libgtest-dev nlohmann-json3-dev \
 	mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix \
 	wine wine64 xvfb xauth imagemagick clang libclang-rt-14-dev \
 	gdal-bin libopenjp2-tools python3 time librapidxml-dev libcli11-dev bsdutils \
-	libimage-exiftool-perl python3-jpylyzer
+	libimage-exiftool-perl python3-jpylyzer libtomlplusplus-dev
 
 .PHONY: all deps build test run screenshots fuzz fuzz-smoke bench format clean $(addprefix build-,$(PRESETS)) \
 	$(addprefix test-,$(PRESETS))

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/check_profiles.h"
 #include "cli/cli_commands.h"
 #include "cli/output.h"
 #include "validate/validate_file.h"
@@ -68,10 +69,17 @@ std::string reportText(const std::string& path, const ValidationReport& report, 
 }  // namespace
 
 int runCheck(const CliArgs& args) {
+    std::string problem;
+    const auto profiles = loadProfiles(args.profiles, problem);
+    if (!profiles) {
+        printError(problem);
+        return kExitUsage;
+    }
     bool allValid = true;
     const bool several = args.positionals.size() > 1;
     for (const std::string& path : args.positionals) {
-        const ValidationReport report = validateFile(path);
+        ValidationReport report = validateFile(path);
+        applyProfiles(*profiles, path, report);
         allValid = allValid && report.valid();
         if (args.json) {
             writeOut(jsonText(reportJson(path, report, args.all), several ? -1 : 2));

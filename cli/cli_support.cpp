@@ -36,7 +36,7 @@ constexpr OptionName kOptionNames[] = {
     {"--set-text", kOptSetText, true}, {"--from", kOptFrom, true},
     {"--world", kOptWorld, true},      {"--epsg", kOptEpsg, true},
     {"--gml", kOptGml, false},         {"--geojp2", kOptGeoJp2, false},
-    {"--all", kOptAll, false},
+    {"--all", kOptAll, false},         {"--profile", kOptProfile, true},
 };
 
 std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
@@ -120,7 +120,8 @@ std::string parseProblem(const CLI::App& parser, const std::vector<CLI::Option*>
     std::vector<std::size_t> seen(options.size(), 0);
     for (const CLI::Option* option : parser.parse_order()) {
         for (std::size_t i = 0; i < options.size(); ++i) {
-            if (options[i] == option && ++seen[i] == 2) {
+            // --profile alone may be given again: each names one more profile.
+            if (options[i] == option && ++seen[i] == 2 && kOptionNames[i].bit != kOptProfile) {
                 return "option " + std::string(kOptionNames[i].name) + " given twice";
             }
         }
@@ -191,7 +192,9 @@ std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, st
         }
         const OptionName& option = kOptionNames[i];
         args.given |= option.bit;
-        if (option.takesValue) {
+        if (option.bit == kOptProfile) {
+            args.profiles = options[i]->results();
+        } else if (option.takesValue) {
             *valueSlot(args, option.bit) = options[i]->results().front();
         } else {
             *flagSlot(args, option.bit) = true;
