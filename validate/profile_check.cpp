@@ -188,11 +188,18 @@ nlohmann::ordered_json profileFacts(std::span<const std::string> boxTypes,
                 count(type.get<std::string>());
             }
         }
-        for (const OJson& colour : header->value("colourSpecs", OJson::array())) {
+        static const OJson kNone = OJson::array();
+        const auto colours = header->find("colourSpecs");
+        const OJson& list = colours != header->end() && colours->is_array() ? *colours : kNone;
+        for (const OJson& colour : list) {
             const auto icc = colour.find("iccProfile");
-            if (icc != colour.end() && icc->contains("description") &&
-                (*icc)["description"].is_string() && !facts.contains("icc")) {
-                facts["icc"] = {{"description", (*icc)["description"]}};
+            if (icc == colour.end()) {
+                continue;
+            }
+            if (const auto text = icc->find("description");
+                text != icc->end() && text->is_string()) {
+                facts["icc"] = {{"description", *text}};
+                break;
             }
         }
     }
@@ -227,7 +234,10 @@ ProfileSubject profileSubject(std::span<const Box* const> rows,
     ProfileSubject subject;
     std::vector<std::string> types;
     if (!rows.empty()) {
-        subject.info = descriptionJson(describeFile(rows));
+        // Moved, not copied as descriptionJson would: the same keys, "warnings" last.
+        Description description = describeFile(rows);
+        subject.info = std::move(description.fields);
+        subject.info["warnings"] = std::move(description.warnings);
         for (const Box* box : rows) {
             if (box != nullptr) {
                 types.push_back(typeName(box->type));

@@ -177,8 +177,8 @@ std::optional<ProfileRule> loadRule(const toml::table& table, const Fault& fault
         if (!number || *number < 0) {
             return bad(*tolerance, "tolerance is a number of at least 0");
         }
-        if (type != KeyType::Number || (!range && condition != "equals")) {
-            return bad(*tolerance, "tolerance goes with a number's equals, min or max");
+        if (type != KeyType::Number || (!range && condition != "equals" && condition != "oneOf")) {
+            return bad(*tolerance, "tolerance goes with a number's equals, oneOf, min or max");
         }
         rule.tolerance = *number;
     }
