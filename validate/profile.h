@@ -70,8 +70,9 @@ ProfileSubject profileSubject(std::span<const Box* const> rows,
 // Runs every rule of `profile` on `subject`, recording each under "profile:NAME".
 void applyProfile(const Profile& profile, const ProfileSubject& subject, Findings& findings);
 
-// Texts longer than this do not match a rule's regular expression: the matcher's work must
-// stay bounded whatever a file holds.
-constexpr std::size_t kMaxMatchedText = 4096;
+// Texts longer than this do not match a rule's regular expression: the standard library's
+// matcher recurses about once a character (a 1,000-character text overflows a 1 MiB stack
+// with a nested pattern), and a file chooses its texts' lengths.
+constexpr std::size_t kMaxMatchedText = 512;
 
 }  // namespace bq

@@ -23,6 +23,7 @@ ProfileSubject subject() {
       "codestream": {"coding": {"progressionOrder": "RPCL", "sop": true, "layers": null,
                                 "precincts": [{"width": 128}, {"width": 256}]},
                      "comments": [{"text": "Created by a codec"}, {"text": "KB_MASTER_1"}]}})");
+    s.info["codestream"]["comments"].push_back({{"text", std::string(kMaxMatchedText + 1, 'x')}});
     s.facts = Json::parse(R"({"boxes": {"xml": 1}, "tileParts": {"markers": {"PLT": 7}}})");
     return s;
 }
@@ -61,6 +62,7 @@ const RuleCase kRules[] = {
     {"key = 'codestream.coding.precincts[*].width'\nmin = 200", false},
     {"key = 'codestream.comments[?].text'\nmatches = '^KB_MASTER_[0-9]+$'", true},
     {"key = 'codestream.comments[*].text'\nmatches = '^KB_MASTER'", false},
+    {"key = 'codestream.comments[2].text'\nmatches = 'x'", false},  // too long to match
     {"key = 'boxes.xml'\npresent = true", true},
     {"key = 'boxes.jp2i'\npresent = true", false},  // a count of 0
     {"key = 'tileParts.markers.COD'\nabsent = true", true},
