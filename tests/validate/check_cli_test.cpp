@@ -70,6 +70,32 @@ TEST(CheckCli, ProfilesAreCheckedBeforeAnyFileAndEachAddsItsRules) {
     EXPECT_EQ(parsed["findings"][0]["test"], "profile:layers");
 }
 
+// The facts a rule can name beside `info`, on a file whose layout is known: 12 tiles of one
+// tile-part each, COD and QCD in the main header only, a JP2 header of ihdr and colr.
+TEST(CheckCli, FactsCountBoxesMarkersAndTileParts) {
+    TempFolder folder;
+    const std::string facts = folder.file("facts.toml");
+    std::string text;
+    for (const auto& [key, condition] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"tileParts.count", "equals = 12"},
+             {"tileParts.perTile.min", "equals = 1"},
+             {"tileParts.perTile.max", "equals = 1"},
+             {"tileParts.markers.COD", "absent = true"},
+             {"tileParts.markers.PLT", "absent = true"},
+             {"mainHeader.markers.COD", "present = true"},
+             {"mainHeader.markers.QCD", "present = true"},
+             {"mainHeader.markers.RGN", "absent = true"},
+             {"boxes.jp2c", "equals = 1"},
+             {"boxes.colr", "equals = 1"},
+             {"boxes.xml", "absent = true"}}) {
+        text += "[[rule]]\nname = 'r" + std::to_string(text.size()) + "'\nmessage = 'm'\nkey = '" +
+                key + "'\n" + condition + "\n";
+    }
+    writeFile(facts, Bytes(text.begin(), text.end()));
+    const CliResult result = runCli(folder, {"check", kSample, "--profile", facts});
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+}
+
 // Every key `info --json` gives a real file is one a rule can name: the list of known keys
 // follows the description.
 TEST(CheckCli, EveryInfoKeyIsAKnownKey) {
