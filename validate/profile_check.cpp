@@ -161,11 +161,6 @@ std::string shown(const std::vector<const OJson*>& values, bool list) {
     return text;
 }
 
-std::string markerKey(std::uint8_t code) {
-    const std::size_t row = findMarkerRow(code);
-    return row < kMarkerRowCount ? std::string(kMarkerTable[row].name) : std::string();
-}
-
 }  // namespace
 
 nlohmann::ordered_json profileFacts(std::span<const std::string> boxTypes,
@@ -207,16 +202,17 @@ nlohmann::ordered_json profileFacts(std::span<const std::string> boxTypes,
     if (codestream) {
         OJson main = OJson::object();
         OJson tileParts = OJson::object();
-        for (std::size_t code = 0; code < 256; ++code) {
-            const std::string name = markerKey(static_cast<std::uint8_t>(code));
-            if (name.empty()) {
+        // The table's named markers only: its first row and its last ones are no markers.
+        for (const MarkerRow& row : kMarkerTable) {
+            const std::string_view name(row.name);
+            if (name.size() != 3 || name[0] < 'A' || name[0] > 'Z') {
                 continue;
             }
-            if (codestream->mainHeaderMarkers[code]) {
-                main[name] = 1;
+            if (codestream->mainHeaderMarkers[row.code]) {
+                main[row.name] = 1;
             }
-            if (codestream->tilePartMarkers[code] != 0) {
-                tileParts[name] = codestream->tilePartMarkers[code];
+            if (codestream->tilePartMarkers[row.code] != 0) {
+                tileParts[row.name] = codestream->tilePartMarkers[row.code];
             }
         }
         facts["mainHeader"] = {{"markers", main}};
