@@ -1,5 +1,7 @@
 #include "cli/check_profiles.h"
 
+#include <algorithm>
+
 #include "cli/cli_support.h"
 #include "stream/input_file.h"
 
@@ -35,7 +37,12 @@ std::optional<std::vector<Profile>> loadProfiles(const std::vector<std::string>&
 
 void applyProfiles(const std::vector<Profile>& profiles, const std::string& path,
                    ValidationReport& report) {
-    if (profiles.empty()) {
+    // A file that cannot be read is already invalid for that alone; rules over nothing would
+    // only add noise (and the absent ones would pass).
+    const auto& findings = report.findings.all();
+    if (profiles.empty() || std::any_of(findings.begin(), findings.end(), [](const Finding& f) {
+            return f.test == kFileIsReadable;
+        })) {
         return;
     }
     // The file as `info` reads it; one the editor cannot open leaves every value absent, so

@@ -222,13 +222,13 @@ ValidationReport validateFile(const std::string& path) {
     FileStream stream;
     if (!stream.open(path, "rb")) {
         ValidationReport report;
-        report.findings.error("fileIsReadable", false, "cannot open the file");
+        report.findings.error(kFileIsReadable, false, "cannot open the file");
         return report;
     }
     const std::int64_t size = stream.sizeWide();
     if (size < 0) {
         ValidationReport report;
-        report.findings.error("fileIsReadable", false, "cannot measure the file");
+        report.findings.error(kFileIsReadable, false, "cannot measure the file");
         return report;
     }
     return validateStream(stream, static_cast<std::uint64_t>(size));

@@ -6,12 +6,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "stream/byte_stream.h"
 #include "validate/codestream_checks.h"
 #include "validate/findings.h"
 
 namespace bq {
+
+// The test a file fails when it cannot be opened or measured.
+constexpr std::string_view kFileIsReadable = "fileIsReadable";
 
 struct ValidationReport {
     // "jp2", "jpx", "jpm", "j2c", "jpeg" or "unknown"

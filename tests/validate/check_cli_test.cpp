@@ -68,6 +68,12 @@ TEST(CheckCli, ProfilesAreCheckedBeforeAnyFileAndEachAddsItsRules) {
     const auto parsed = nlohmann::json::parse(applied.out);
     ASSERT_EQ(parsed["findings"].size(), 1u) << applied.out;
     EXPECT_EQ(parsed["findings"][0]["test"], "profile:layers");
+
+    // A file that cannot be read has that one finding, no rules over nothing.
+    const CliResult missing = runCli(folder, {"check", "missing.jp2", "--profile", good, "--json"});
+    const auto unread = nlohmann::json::parse(missing.out);
+    ASSERT_EQ(unread["findings"].size(), 1u) << missing.out;
+    EXPECT_EQ(unread["findings"][0]["test"], "fileIsReadable");
 }
 
 // The facts a rule can name beside `info`, on a file whose layout is known: 12 tiles of one
