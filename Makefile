@@ -10,7 +10,7 @@ DEB_PACKAGES := cmake g++ make googletest libgtest-dev nlohmann-json3-dev \
 	wine wine64 xvfb xauth imagemagick clang libclang-rt-14-dev \
 	gdal-bin libopenjp2-tools python3 time librapidxml-dev libcli11-dev bsdutils \
 	libimage-exiftool-perl python3-jpylyzer \
-	wixl msitools dpkg-dev lintian man-db bash-completion zip unzip strace
+	wixl msitools dpkg-dev lintian man-db bash-completion zip unzip strace libtomlplusplus-dev
 
 .PHONY: all deps build test run screenshots fuzz fuzz-smoke bench format dist dist-test clean $(addprefix build-,$(PRESETS)) \
 	$(addprefix test-,$(PRESETS))

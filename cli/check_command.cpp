@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/check_profiles.h"
 #include "cli/cli_commands.h"
 #include "cli/collection_run.h"
 #include "cli/output.h"
@@ -51,13 +52,20 @@ FileOutcome outcomeOf(const ValidationReport& report) {
 }  // namespace
 
 int runCheck(const CliArgs& args) {
+    std::string problem;
+    const auto profiles = loadProfiles(args.profiles, problem);
+    if (!profiles) {
+        printError(problem);
+        return kExitUsage;
+    }
     return runCollection(
         args,
-        [&args](const CollectedFile& file, bool several, FileOutput& output) {
+        [&args, &profiles](const CollectedFile& file, bool several, FileOutput& output) {
             const std::string& path = file.path;
             ValidationReport report;
             if (file.folderError.empty()) {
                 report = validateFile(path);
+                applyProfiles(*profiles, path, report);
             } else {
                 report.findings.error(kFileReadableTest, false, file.folderError);
             }

@@ -62,6 +62,8 @@ constexpr OptionName kOptionNames[] = {
     {"--quiet", kOptQuiet, false, "", kNone, "Shows no progress line and no summary."},
     {"--shard", kOptShard, true, "K/N", kNone,
      "Takes share K of N of the files, by a hash of each path below its folder."},
+    {"--profile", kOptProfile, true, "FILE.toml", kFiles,
+     "Applies the rules of an institution's profile after the tests (repeatable)."},
 };
 
 std::optional<std::string>* valueSlot(CliArgs& args, CliOption bit) {
@@ -155,7 +157,8 @@ std::string parseProblem(const CLI::App& parser, const std::vector<CLI::Option*>
     std::vector<std::size_t> seen(options.size(), 0);
     for (const CLI::Option* option : parser.parse_order()) {
         for (std::size_t i = 0; i < options.size(); ++i) {
-            if (options[i] == option && ++seen[i] == 2) {
+            // --profile alone may be given again: each names one more profile.
+            if (options[i] == option && ++seen[i] == 2 && kOptionNames[i].bit != kOptProfile) {
                 return "option " + std::string(kOptionNames[i].name) + " given twice";
             }
         }
@@ -234,7 +237,9 @@ std::optional<CliArgs> parseArguments(std::span<const std::string> arguments, st
         }
         const OptionName& option = kOptionNames[i];
         args.given |= option.bit;
-        if (option.takesValue) {
+        if (option.bit == kOptProfile) {
+            args.profiles = options[i]->results();
+        } else if (option.takesValue) {
             *valueSlot(args, option.bit) = options[i]->results().front();
         } else {
             *flagSlot(args, option.bit) = true;

@@ -43,6 +43,7 @@ enum CliOption : unsigned {
     kOptGml = 1u << 18,      // --gml
     kOptGeoJp2 = 1u << 19,   // --geojp2
     kOptAll = 1u << 20,      // --all
+    kOptProfile = 1u << 21,  // --profile FILE.toml, repeatable
     // Collections (list, info, check):
     kOptRecursive = 1u << 22,  // -r, --recursive
     kOptExt = 1u << 23,        // --ext LIST
@@ -92,6 +93,7 @@ struct CliArgs {
     std::optional<std::string> from;
     std::optional<std::string> world;
     std::optional<std::string> epsg;
+    std::vector<std::string> profiles;  // --profile, in the order given
     bool json = false;
     bool yes = false;
     bool gml = false;

@@ -23,12 +23,14 @@ constexpr CommandSpec kCommands[] = {
      "files); with exactly two arguments the second being a row index, what that box holds.",
      1, kOptJson | kCollectionOptions, 0, runInfo, nullptr, true},
     {"check",
-     "check FILE|FOLDER... [--json] [--all] [-r] [--ext LIST] [--jobs N] [--quiet] [--shard K/N]",
+     "check FILE|FOLDER... [--json] [--all] [--profile FILE.toml]... [-r] [--ext LIST] [--jobs N] "
+     "[--quiet] [--shard K/N]",
      "Checks each file against the JP2 and JPX rules, box by box and the codestream: one line "
      "a finding (FILE: SEVERITY: TEST: message [box @offset]) and FILE: valid or invalid, or "
      "a JSON object a file (one line each with several files); --all lists the tests that "
-     "passed too. Exit status 1 when any file is invalid or unreadable.",
-     1, kOptJson | kOptAll | kCollectionOptions, 0, runCheck, nullptr, true},
+     "passed too; each --profile adds its rules (docs/profiles.md), their findings under "
+     "profile:RULE. Exit status 1 when any file is invalid or unreadable.",
+     1, kOptJson | kOptAll | kOptProfile | kCollectionOptions, 0, runCheck, nullptr, true},
     {"show", "show FILE INDEX",
      "Prints the text the content pane shows for row INDEX, bytes as they are.", 2, 0, 0, runShow},
     {"export", "export FILE INDEX OUT", "Writes the payload of row INDEX to OUT.", 3, 0, 0,

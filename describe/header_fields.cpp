@@ -91,6 +91,22 @@ std::size_t shownEntries(std::size_t count, std::size_t meaningful, const std::s
     return meaningful;
 }
 
+// The code-block style's bits one by one, for rules that ask for one of them.
+Json codeBlockStyleFlags(std::uint8_t style) {
+    static constexpr const char* kNames[] = {"bypass",
+                                             "reset",
+                                             "termination",
+                                             "verticallyCausal",
+                                             "predictableTermination",
+                                             "segmentationSymbols",
+                                             "highThroughput"};
+    Json flags = Json::object();
+    for (unsigned bit = 0; bit < std::size(kNames); ++bit) {
+        flags[kNames[bit]] = (style & (1u << bit)) != 0;
+    }
+    return flags;
+}
+
 }  // namespace
 
 Json jp2HeaderFields(const Jp2Header& header, std::vector<std::string>& warnings) {
@@ -222,6 +238,7 @@ Json codestreamFields(const MainHeader& header, const CodestreamBox& box) {
                                                ? Json(1u << (cod.codeBlockHeightExponent + 2))
                                                : Json(nullptr)},
                        {"codeBlockStyle", codeBlockStyleText(cod.codeBlockStyle)},
+                       {"codeBlockStyleFlags", codeBlockStyleFlags(cod.codeBlockStyle)},
                        {"transform", cod.transform == 1   ? "5-3 reversible"
                                      : cod.transform == 0 ? "9-7 irreversible"
                                                           : "unknown"},

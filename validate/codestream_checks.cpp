@@ -259,6 +259,8 @@ class Checker {
     std::map<std::string_view, std::uint32_t> failures_;  // test names are literals
     bool hasPpm_ = false;
     bool hasPpt_ = false;
+    std::array<bool, 256> mainMarkers_{};
+    std::array<std::uint32_t, 256> tilePartMarkers_{};
 };
 
 std::optional<Segment> Checker::readSegment(std::uint64_t pos, std::uint64_t limit) {
@@ -765,11 +767,16 @@ std::optional<std::uint64_t> Checker::checkTilePart(std::uint64_t pos) {
     std::uint64_t at = sot->end();
     bool foundSod = false, hasPlt = false, pltOpen = false;
     std::uint64_t packetBytes = 0;
+    std::array<bool, 256> here{};  // each marker counted once a tile-part header
     while (at + 2 <= end) {
         const std::uint16_t marker = cursor_.marker(at);
         if (marker == fullMarker(kCodeSod)) {
             foundSod = true;
             break;
+        }
+        if ((marker >> 8) == kMarkerPrefix && !here[marker & 0xFF]) {
+            here[marker & 0xFF] = true;
+            ++tilePartMarkers_[marker & 0xFF];
         }
         if (!error("foundNextMarker", (marker >> 8) == kMarkerPrefix,
                    cat("no marker where the tile-part header goes on at ", at), at)) {
@@ -984,6 +991,7 @@ std::optional<CodestreamFacts> Checker::run() {
                    cat("no marker where the main header goes on at ", pos), pos)) {
             break;
         }
+        mainMarkers_[marker & 0xFF] = true;
         if (isBareMarker(marker)) {
             pos += 2;
             continue;
@@ -1018,6 +1026,20 @@ std::optional<CodestreamFacts> Checker::run() {
     for (const SizComponent& c : siz_->components) {
         facts.components.push_back(
             {static_cast<std::uint8_t>((c.ssiz & 0x7F) + 1), (c.ssiz & 0x80) != 0});
+    }
+    facts.mainHeaderMarkers = mainMarkers_;
+    facts.mainHeaderMarkers[kCodeSoc] = true;
+    facts.mainHeaderMarkers[kCodeSiz] = true;
+    facts.tilePartMarkers = tilePartMarkers_;
+    facts.tileParts = tilePartsFound_;
+    for (const TileState& tile : tiles_) {
+        if (tile.parts != 0) {
+            facts.fewestTileParts =
+                facts.fewestTileParts == 0
+                    ? tile.parts
+                    : std::min<std::uint32_t>(facts.fewestTileParts, tile.parts);
+            facts.mostTileParts = std::max<std::uint32_t>(facts.mostTileParts, tile.parts);
+        }
     }
     return facts;
 }

@@ -3,6 +3,7 @@
 // and the counts that tie them together. They read the codestream through a stream, segment
 // by segment, so memory stays bounded whatever the codestream's size.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,14 @@ struct CodestreamFacts {
         bool isSigned = false;
     };
     std::vector<Component> components;
+    // Which markers stand in the main header, and in how many tile-part headers each stands,
+    // by the marker's second byte: what profiles ask of a codestream's layout.
+    std::array<bool, 256> mainHeaderMarkers{};
+    std::array<std::uint32_t, 256> tilePartMarkers{};
+    std::uint64_t tileParts = 0;
+    // Tile-parts per tile over the tiles found (counted up to 255); 0 when none was.
+    std::uint32_t fewestTileParts = 0;
+    std::uint32_t mostTileParts = 0;
 };
 
 // Checks the codestream of `length` bytes that starts at `offset` of `stream` (a box's

@@ -155,6 +155,7 @@ void checkBoxes(ByteStream& stream, std::uint64_t size, ValidationReport& report
                                                        box.path, findings);
                     facts && !seenCodestream) {
                     checkHeaderAgainstCodestream(header, *facts, findings);
+                    report.codestream = facts;
                 }
                 seenCodestream = true;
                 break;
@@ -206,7 +207,7 @@ ValidationReport validateStream(ByteStream& stream, std::uint64_t size) {
         report.format = foreignFormat({head[0], head[1], head[2], head[3]}, size, message);
         report.findings.error("containsSignatureBox", false, message, {}, 0);
         if (report.format == "j2c") {
-            checkCodestream(stream, 0, size, {}, report.findings);
+            report.codestream = checkCodestream(stream, 0, size, {}, report.findings);
             return report;
         }
         if (report.format != "unknown" || size < 8) {

@@ -4,10 +4,12 @@
 // so memory and time follow the number of boxes, not the file's size.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "stream/byte_stream.h"
+#include "validate/codestream_checks.h"
 #include "validate/findings.h"
 
 namespace bq {
@@ -16,6 +18,8 @@ struct ValidationReport {
     // "jp2", "jpx", "jpm", "j2c", "jpeg" or "unknown"
     std::string format = "unknown";
     Findings findings;
+    // What the first codestream's walk found, when its SIZ could be read.
+    std::optional<CodestreamFacts> codestream;
     bool valid() const { return !findings.hasErrors(); }
 };
 
