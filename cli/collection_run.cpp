@@ -195,4 +195,18 @@ int runCollection(const CliArgs& args, const ProcessFile& process, bool summary)
     return counts.errors == 0 ? kExitOk : kExitFailure;
 }
 
+int printEachFile(const CliArgs& args, PrintFile print) {
+    return runCollection(
+        args,
+        [json = args.json, print](const CollectedFile& file, bool several, FileOutput& output) {
+            if (!file.folderError.empty()) {
+                reportFolderError(file.path, file.folderError, json, output);
+                return FileOutcome::Unreadable;
+            }
+            return print(file.path, json, several, output) ? FileOutcome::Ok
+                                                           : FileOutcome::Unreadable;
+        },
+        false);
+}
+
 }  // namespace bq::cli

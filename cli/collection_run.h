@@ -25,4 +25,10 @@ using ProcessFile =
 // ("check"), empty for none.
 int runCollection(const CliArgs& args, const ProcessFile& process, bool summary);
 
+// A file that `list` or `info` prints: false when it could not be opened (its message given).
+using PrintFile = bool (*)(const std::string& path, bool json, bool several, FileOutput& output);
+// runCollection for a command that prints each file as it is: a folder that cannot be read
+// and a file that cannot be opened are unreadable, everything else Ok.
+int printEachFile(const CliArgs& args, PrintFile print);
+
 }  // namespace bq::cli

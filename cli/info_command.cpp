@@ -90,17 +90,7 @@ int runInfo(const CliArgs& args) {
             return infoBox(session, rest, files[0]);
         });
     }
-    return runCollection(
-        args,
-        [json = args.json](const CollectedFile& file, bool several, FileOutput& output) {
-            if (!file.folderError.empty()) {
-                reportFolderError(file.path, file.folderError, json, output);
-                return FileOutcome::Unreadable;
-            }
-            return infoFile(file.path, json, several, output) ? FileOutcome::Ok
-                                                              : FileOutcome::Unreadable;
-        },
-        false);
+    return printEachFile(args, infoFile);
 }
 
 }  // namespace bq::cli

@@ -124,17 +124,7 @@ bool listFile(const std::string& path, bool json, bool several, FileOutput& outp
 }  // namespace
 
 int runList(const CliArgs& args) {
-    return runCollection(
-        args,
-        [json = args.json](const CollectedFile& file, bool several, FileOutput& output) {
-            if (!file.folderError.empty()) {
-                reportFolderError(file.path, file.folderError, json, output);
-                return FileOutcome::Unreadable;
-            }
-            return listFile(file.path, json, several, output) ? FileOutcome::Ok
-                                                              : FileOutcome::Unreadable;
-        },
-        false);
+    return printEachFile(args, listFile);
 }
 
 int runShow(const CliArgs& args) {
