@@ -23,8 +23,8 @@ constexpr std::uint8_t kCodePrf = 0x56;
 constexpr std::uint8_t kCodeCpf = 0x59;
 // Rsiz bit 14: a CAP segment is in the main header.
 constexpr std::uint16_t kRsizCap = 0x4000;
-// Rsiz bit 15: Part 2 extensions, listed by the bits below it.
-constexpr std::uint16_t kRsizPart2 = 0x8000;
+// Rsiz bit 15: the extended (JPX) coding tools, listed by the bits below it.
+constexpr std::uint16_t kRsizExtensions = 0x8000;
 // Rsiz's profile field all ones: the profile is the one a PRF segment gives.
 constexpr std::uint16_t kRsizProfileInPrf = 0x0FFF;
 
@@ -126,13 +126,13 @@ std::string markerName(std::uint16_t marker) {
     return out.str();
 }
 
-// Rsiz's values (Table A.10 and its amendments), bit 14 (CAP) aside: with bit 15 the Part 2
-// extensions in any combination; else profiles 0 and 1, the cinema and long-term storage
-// profiles (3 to 7), broadcast (0x01, 0x02, 0x03 with a main level of 0 to 11 in the low
+// Rsiz's values in the standard and its amendments, bit 14 (CAP) aside: with bit 15 the
+// extended coding tools in any combination; else profiles 0 and 1, the cinema and long-term
+// storage profiles (3 to 7), broadcast (0x01, 0x02, 0x03 with a main level of 0 to 11 in the low
 // nibble), IMF (0x04 to 0x09, a sub level of 0 to 9 and a main level of 0 to 11), or the
 // profile given by PRF.
 bool rsizIsKnown(std::uint16_t rsiz) {
-    if ((rsiz & kRsizPart2) != 0) {
+    if ((rsiz & kRsizExtensions) != 0) {
         return true;
     }
     const unsigned profile = rsiz & static_cast<unsigned>(~kRsizCap);
@@ -723,7 +723,7 @@ void Checker::checkPlm(const Segment& s) {
     }
 }
 
-// Markers only a tile's first tile-part may hold (Table A.2), and the tests naming them.
+// Markers only a tile's first tile-part may hold, and the tests naming them.
 constexpr std::pair<std::uint8_t, std::string_view> kFirstTilePartOnly[] = {
     {kCodeCod, "codInFirstTilePartOnly"},
     {kCodeCoc, "cocInFirstTilePartOnly"},
@@ -1012,8 +1012,8 @@ std::optional<CodestreamFacts> Checker::run() {
                   : "Rsiz announces a CAP segment the main header lacks",
           2);
     // The profile field all ones means only PRF says which profile the codestream keeps.
-    const bool prfAnnounced =
-        (siz_->rsiz & kRsizPart2) == 0 && (siz_->rsiz & kRsizProfileInPrf) == kRsizProfileInPrf;
+    const bool prfAnnounced = (siz_->rsiz & kRsizExtensions) == 0 &&
+                              (siz_->rsiz & kRsizProfileInPrf) == kRsizProfileInPrf;
     error("foundPRFMarker", hasPrf_ || !prfAnnounced,
           "Rsiz gives the profile to PRF, which the main header lacks", 2);
     warning("prfConsistentWithRsiz", !hasPrf_ || prfAnnounced,

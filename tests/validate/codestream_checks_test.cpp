@@ -108,8 +108,8 @@ TEST(CodestreamChecks, ValidControlHasNoFinding) {
         part(0, 2),
         part(1, 2, {{0x5F, {0, 0, 0, 1, 1, 1, 0}}, {0x58, {0, 4}}, {0x64, {0, 1, 'a'}}})};
     std::vector<Plan> plans = {Plan{}, toEnd, full, implied, later};
-    // Rsiz: cinema 2K, broadcast level 7, IMF 4K sub level 5 level 3, Part 2 with CAP absent,
-    // and the profile in PRF with its PRF and a CPF.
+    // Rsiz: cinema 2K, broadcast level 7, IMF 4K sub level 5 level 3, extended tools with CAP
+    // absent, and the profile in PRF with its PRF and a CPF.
     for (const unsigned rsiz : {0x0003u, 0x0107u, 0x0553u, 0x8123u, 0x0FFFu}) {
         Plan plan;
         plan.siz[0] = static_cast<std::uint8_t>(rsiz >> 8);

@@ -59,12 +59,12 @@ class CheckDialog final : public Dialog {
                      LVS_EX_FULLROWSELECT);
         int index = 0;
         for (const Column& column : kColumns) {
-            LVCOLUMNW spec{};
-            spec.mask = LVCF_TEXT | LVCF_SUBITEM;
-            spec.pszText = const_cast<wchar_t*>(column.caption);
-            spec.iSubItem = index;
+            LVCOLUMNW heading{};
+            heading.mask = LVCF_TEXT | LVCF_SUBITEM;
+            heading.pszText = const_cast<wchar_t*>(column.caption);
+            heading.iSubItem = index;
             SendMessageW(control, LVM_INSERTCOLUMNW, static_cast<WPARAM>(index),
-                         reinterpret_cast<LPARAM>(&spec));
+                         reinterpret_cast<LPARAM>(&heading));
             ++index;
         }
         int row = 0;
