@@ -8,7 +8,7 @@
 #include "cli/cli_commands.h"
 #include "cli/collection_run.h"
 #include "cli/output.h"
-#include "validate/report_text.h"
+#include "ui/check_report_text.h"
 #include "validate/validate_file.h"
 
 namespace bq::cli {

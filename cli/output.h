@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_support.h"
-#include "stream/escape_text.h"
+#include "ui/escape_text.h"
 
 namespace bq::cli {
 

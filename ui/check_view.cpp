@@ -4,9 +4,9 @@
 #include <limits>
 
 #include "box/signature.h"
-#include "stream/escape_text.h"
+#include "ui/check_report_text.h"
 #include "ui/control_ids.h"
-#include "validate/report_text.h"
+#include "ui/escape_text.h"
 
 namespace bq {
 namespace {

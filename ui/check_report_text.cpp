@@ -1,6 +1,6 @@
-#include "validate/report_text.h"
+#include "ui/check_report_text.h"
 
-#include "stream/escape_text.h"
+#include "ui/escape_text.h"
 
 namespace bq {
 

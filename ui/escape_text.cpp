@@ -1,4 +1,4 @@
-#include "stream/escape_text.h"
+#include "ui/escape_text.h"
 
 #include <cstddef>
 #include <cstdio>
