@@ -187,6 +187,14 @@ class Checker {
     void checkCoc(const Segment& segment);
     void checkCodeBlocks(ByteReader& fields, std::uint8_t scod, std::uint64_t pos);
     void checkRgn(const Segment& segment);
+    // A COC's or QCC's component: one of SIZ's, named once in a header (`seen`).
+    void checkComponentOnce(std::string_view rangeTest, std::string_view onceTest,
+                            std::string_view marker, std::uint16_t component,
+                            std::vector<bool>& seen, std::uint64_t pos);
+    // QCD's and QCC's quantization style, and the length it needs for what follows it.
+    void checkQuantization(std::string_view lengthTest, std::string_view lengthName,
+                           std::uint16_t length, std::uint8_t style, std::size_t rest,
+                           std::uint64_t pos);
     void checkQcd(const Segment& segment);
     void checkQcc(const Segment& segment);
     void checkPoc(const Segment& segment);
@@ -405,6 +413,16 @@ void Checker::checkCod(const Segment& s) {
     checkCodeBlocks(f, cod->scod, p);
 }
 
+void Checker::checkComponentOnce(std::string_view rangeTest, std::string_view onceTest,
+                                 std::string_view marker, std::uint16_t c, std::vector<bool>& seen,
+                                 std::uint64_t p) {
+    if (error(rangeTest, c < csiz_, cat(marker, " names component ", c, " of ", csiz_), p)) {
+        error(onceTest, !seen[c], cat("a second ", marker, " for component ", c, " in one header"),
+              p);
+        seen[c] = true;
+    }
+}
+
 void Checker::checkCoc(const Segment& s) {
     const std::uint64_t p = s.pos;
     error("lcocIsValid", s.length >= 9 && s.length <= 43,
@@ -417,11 +435,7 @@ void Checker::checkCoc(const Segment& s) {
     if (!f.ok()) {
         return;
     }
-    if (error("ccocIsValid", c < csiz_, cat("COC names component ", c, " of ", csiz_), p)) {
-        error("maxOneCcocPerComponent", !cocSeen_[c],
-              cat("a second COC for component ", c, " in one header"), p);
-        cocSeen_[c] = true;
-    }
+    checkComponentOnce("ccocIsValid", "maxOneCcocPerComponent", "COC", c, cocSeen_, p);
     const unsigned expected =
         static_cast<unsigned>(8 + componentBytes()) + ((scoc & 1) != 0 ? 1u + levels : 0u);
     error("lcocConsistencyCheck", s.length == expected,
@@ -462,6 +476,15 @@ bool quantizationFits(std::uint8_t style, std::size_t rest) {
     }
 }
 
+void Checker::checkQuantization(std::string_view lengthTest, std::string_view lengthName,
+                                std::uint16_t length, std::uint8_t style, std::size_t rest,
+                                std::uint64_t p) {
+    error("qStyleIsValid", (style & 0x1F) <= 2,
+          cat("quantization style ", style & 0x1F, "; 0 to 2"), p);
+    error(lengthTest, quantizationFits(style, rest),
+          cat(lengthName, " ", length, " does not fit quantization style ", style & 0x1F), p);
+}
+
 void Checker::checkQcd(const Segment& s) {
     const std::uint64_t p = s.pos;
     error("lqcdIsValid", s.length >= 4 && s.length <= 197,
@@ -470,10 +493,7 @@ void Checker::checkQcd(const Segment& s) {
         return;
     }
     const std::uint8_t sqcd = s.body[0];
-    error("qStyleIsValid", (sqcd & 0x1F) <= 2, cat("quantization style ", sqcd & 0x1F, "; 0 to 2"),
-          p);
-    error("lqcdConsistencyCheck", quantizationFits(sqcd, s.body.size() - 1),
-          cat("Lqcd ", s.length, " does not fit quantization style ", sqcd & 0x1F), p);
+    checkQuantization("lqcdConsistencyCheck", "Lqcd", s.length, sqcd, s.body.size() - 1, p);
 }
 
 void Checker::checkQcc(const Segment& s) {
@@ -486,15 +506,8 @@ void Checker::checkQcc(const Segment& s) {
     if (!f.u8(sqcc)) {
         return;
     }
-    if (error("cqccIsValid", c < csiz_, cat("QCC names component ", c, " of ", csiz_), p)) {
-        error("maxOneCqccPerComponent", !qccSeen_[c],
-              cat("a second QCC for component ", c, " in one header"), p);
-        qccSeen_[c] = true;
-    }
-    error("qStyleIsValid", (sqcc & 0x1F) <= 2, cat("quantization style ", sqcc & 0x1F, "; 0 to 2"),
-          p);
-    error("lqccConsistencyCheck", quantizationFits(sqcc, f.remaining()),
-          cat("Lqcc ", s.length, " does not fit quantization style ", sqcc & 0x1F), p);
+    checkComponentOnce("cqccIsValid", "maxOneCqccPerComponent", "QCC", c, qccSeen_, p);
+    checkQuantization("lqccConsistencyCheck", "Lqcc", s.length, sqcc, f.remaining(), p);
 }
 
 void Checker::checkPoc(const Segment& s) {
