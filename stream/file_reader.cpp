@@ -51,24 +51,20 @@ long long readOnce(int descriptor, std::uint64_t offset, std::uint8_t* destinati
 
 }  // namespace
 
-FileReader::~FileReader() {
-    close();
-}
-
 bool FileReader::open(const std::string& path) {
     close();
 #if defined(_WIN32)
     // The wide call: the narrow one reads the name in the system's code page.
-    descriptor_ = _wopen(widen(path).c_str(), _O_RDONLY | _O_BINARY);
+    descriptor_ = HeldDescriptor(_wopen(widen(path).c_str(), _O_RDONLY | _O_BINARY));
 #else
     // Without waiting: a FIFO opens at once (its status then says what it is), where a plain
     // open would wait for a writer.
-    descriptor_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    descriptor_ = HeldDescriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
 #endif
-    if (descriptor_ < 0) {
+    if (!isOpen()) {
         return false;
     }
-    const std::optional<DescriptorStatus> status = statusOfDescriptor(descriptor_);
+    const std::optional<DescriptorStatus> status = statusOfDescriptor(descriptor_.get());
     if (!status) {
         close();
         return false;
@@ -81,14 +77,7 @@ bool FileReader::open(const std::string& path) {
 }
 
 void FileReader::close() {
-    if (descriptor_ >= 0) {
-#if defined(_WIN32)
-        _close(descriptor_);
-#else
-        ::close(descriptor_);
-#endif
-    }
-    descriptor_ = -1;
+    descriptor_ = HeldDescriptor();
     status_ = {};
     blockCapacity_ = 0;
     blockStart_ = 0;
@@ -105,7 +94,7 @@ std::size_t FileReader::readDirect(std::uint64_t offset, std::uint8_t* destinati
     std::size_t done = 0;
     while (done < count) {
         const long long got =
-            readOnce(descriptor_, offset + done, destination + done, count - done);
+            readOnce(descriptor_.get(), offset + done, destination + done, count - done);
         if (got < 0) {
             failed_ = true;
             break;
@@ -138,7 +127,7 @@ void FileReader::fill(std::uint64_t offset, std::size_t least) {
     }
     // One call brings the whole block but for a signal or a file that has shrunk; only
     // then is the rest of what the reader wants asked for again.
-    const long long got = readOnce(descriptor_, offset, block_.data(), want);
+    const long long got = readOnce(descriptor_.get(), offset, block_.data(), want);
     if (got < 0) {
         failed_ = true;
         return;

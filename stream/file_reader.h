@@ -6,6 +6,7 @@
 #include <string>
 
 #include "stream/file_identity.h"
+#include "stream/held_descriptor.h"
 
 namespace bq {
 
@@ -26,14 +27,13 @@ class FileReader {
     FileReader() = default;
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
-    ~FileReader();
 
     // False, with nothing open, when the file cannot be opened or its status read.
     bool open(const std::string& path);
     void close();
-    bool isOpen() const { return descriptor_ >= 0; }
+    bool isOpen() const { return descriptor_.get() >= 0; }
     // The C runtime descriptor on Windows.
-    int descriptor() const { return descriptor_; }
+    int descriptor() const { return descriptor_.get(); }
     // The file as it was at the open.
     const FileIdentity& identity() const { return status_.identity; }
     bool regular() const { return status_.regular; }
@@ -51,7 +51,7 @@ class FileReader {
     // Where reads stop: the size at the open for a regular file, nowhere for others.
     std::uint64_t end() const;
 
-    int descriptor_ = -1;
+    HeldDescriptor descriptor_;
     DescriptorStatus status_;
     // Inside the reader, not allocated for each file, and never cleared: only bytes a read
     // brought are ever copied out of it.

@@ -8,31 +8,9 @@
 
 #include "stream/byte_stream.h"
 #include "stream/file_stream.h"
+#include "stream/held_descriptor.h"
 
 namespace bq {
-
-// Keeps a file without a name (a spooled input) open, so that its path under /proc/self/fd
-// stays valid; closed with the last window over it.
-class HeldDescriptor {
-  public:
-    HeldDescriptor() = default;
-    explicit HeldDescriptor(int descriptor) : descriptor_(descriptor) {}
-    HeldDescriptor(HeldDescriptor&& other) noexcept : descriptor_(other.release()) {}
-    HeldDescriptor& operator=(HeldDescriptor&& other) noexcept;
-    HeldDescriptor(const HeldDescriptor&) = delete;
-    HeldDescriptor& operator=(const HeldDescriptor&) = delete;
-    ~HeldDescriptor();
-
-    int get() const { return descriptor_; }
-    int release() {
-        const int descriptor = descriptor_;
-        descriptor_ = -1;
-        return descriptor;
-    }
-
-  private:
-    int descriptor_ = -1;
-};
 
 // The file a document was read from, as it was when it was opened; or the temporary file a
 // streamed input was spooled to, held open by `held`.
