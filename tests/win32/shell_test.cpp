@@ -194,6 +194,18 @@ class ShellTest : public testing::Test {
         });
     }
 
+    // Closes the Properties once the dialog it opened (`caption`) has closed.
+    void closePropertiesAfter(Driver& driver, const char* caption) {
+        driver.then("Close the Properties", [caption] {
+            const HWND properties = findProperties();
+            if (findDialog(caption) != nullptr || properties == nullptr) {
+                return false;
+            }
+            PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
+            return true;
+        });
+    }
+
     std::unique_ptr<Shell> shell_;
 };
 
@@ -860,14 +872,7 @@ TEST_F(ShellTest, TheResolutionDialogFromTheHeadersPropertiesSetsACaptureResolut
         PostMessageW(resolution, WM_COMMAND, IDOK, 0);
         return true;
     });
-    driver.then("Close the Properties", [this] {
-        const HWND properties = findProperties();
-        if (findDialog("Resolution") != nullptr || properties == nullptr) {
-            return false;
-        }
-        PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
-        return true;
-    });
+    closePropertiesAfter(driver, "Resolution");
     driver.then("Ctrl+S", [this] {
         if (findProperties() != nullptr) {
             return false;
@@ -936,14 +941,7 @@ TEST_F(ShellTest, AnErrorOverResolutionKeepsTheWindowsBelowDisabledAndResolution
         PostMessageW(resolution, WM_COMMAND, IDCANCEL, 0);
         return true;
     });
-    driver.then("Close the Properties", [this] {
-        const HWND properties = findProperties();
-        if (findDialog("Resolution") != nullptr || properties == nullptr) {
-            return false;
-        }
-        PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
-        return true;
-    });
+    closePropertiesAfter(driver, "Resolution");
     driver.then("Properties closed", [this] { return findProperties() == nullptr; });
     closeWhenDone(driver);
     EXPECT_EQ(shell_->messageLoop(), 1);
@@ -996,14 +994,7 @@ TEST_F(ShellTest, AddXmpPacketSelectsTheNewRowWhoseEditorRefusesAMalformedPacket
         PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
         return true;
     });
-    driver.then("Close the Properties", [this] {
-        const HWND properties = findProperties();
-        if (findDialog("XMP packet") != nullptr || properties == nullptr) {
-            return false;
-        }
-        PostMessageW(properties, WM_COMMAND, IDCANCEL, 0);
-        return true;
-    });
+    closePropertiesAfter(driver, "XMP packet");
     std::optional<std::string> kept;
     driver.then("closed, the packet as it was", [&] {
         if (findProperties() != nullptr) {
